@@ -1,0 +1,1 @@
+// The local Domino engine (filled in by the engine work).
