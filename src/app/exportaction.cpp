@@ -1,0 +1,5 @@
+// Placeholder until the export is written.
+#include "app/mainwindow.h"
+
+void TfrmMain::exportExecute() {}
+void TfrmMain::ExportToExcel(const QString&) {}

@@ -1,0 +1,5 @@
+// Placeholder until the command is written.
+#include "app/mainwindow.h"
+
+void TfrmMain::openserverExecute() {}
+void TfrmMain::ConnectServer() {}

@@ -1,0 +1,4 @@
+// Placeholder until the command is written.
+#include "app/mainwindow.h"
+
+void TfrmMain::TreeView1Click() {}
