@@ -1,0 +1,23 @@
+#include "platform/files.h"
+#include <QFile>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace platform {
+
+bool canOpenExclusively(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;  // what cannot be opened counts as held by someone else
+    // A fresh descriptor conflicts even with a lock this process holds on
+    // another one, as an exclusive open would on Windows.
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (free)
+        ::flock(fd, LOCK_UN);
+    ::close(fd);
+    return free;
+}
+
+} // namespace platform
