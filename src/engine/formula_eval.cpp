@@ -34,7 +34,7 @@ QString typeName(const NotesValue& v)
 void typeError(const char* where, const QString& expected, const NotesValue& got)
 {
     throw platform::Error(QStringLiteral("公式类型错误: %1 需要%2，得到%3")
-                              .arg(QLatin1StringView(where), expected, typeName(got)));
+                              .arg(QString::fromUtf8(where), expected, typeName(got)));
 }
 
 QString needText(const NotesValue& v, const char* where)
