@@ -1,6 +1,6 @@
 #include "engine/formula.h"
 #include "engine/formula_eval.h"
-#include <array>
+#include <memory>
 
 namespace engine {
 
@@ -10,24 +10,19 @@ using formula::Statement;
 
 namespace {
 
-// Temporary variables live for one evaluation; a few slots fit on the stack.
+// Temporary variables live for one evaluation.
+// Most view formulas have none, and then nothing is set up at all.
 class Slots {
 public:
     explicit Slots(int count)
     {
-        if (count > int(small_.size())) {
-            heap_.resize(size_t(count));
-            data_ = heap_.data();
-        } else {
-            data_ = small_.data();
-        }
+        if (count > 0)
+            heap_ = std::make_unique<domino::NotesValueList[]>(size_t(count));
     }
-    domino::NotesValueList* data() { return data_; }
+    domino::NotesValueList* data() { return heap_.get(); }
 
 private:
-    std::array<domino::NotesValueList, 4> small_;
-    std::vector<domino::NotesValueList> heap_;
-    domino::NotesValueList* data_;
+    std::unique_ptr<domino::NotesValueList[]> heap_;
 };
 
 // Runs the statements before `upTo` that assign variables; expression statements other

@@ -214,6 +214,8 @@ NotesValueList Evaluator::binary(const Node& n)
     const NotesValueList a = eval(*n.kids[0]);
     const NotesValueList b = eval(*n.kids[1]);
     const qsizetype la = a.size(), lb = b.size();
+    if (la == 1 && lb == 1)  // the common case: one value each, one allocation
+        return NotesValueList{arith(n.op, n.permuted, a[0], b[0])};
     NotesValueList out;
     if (n.permuted) {
         out.reserve(la * lb);
@@ -259,7 +261,7 @@ NotesValueList Evaluator::eval(const Node& n)
         NotesValueList v = doc_.itemValue(n.name);
         if (v.isEmpty())
             return emptyTextList();
-        for (const NotesValue& e : v) {
+        for (const NotesValue& e : std::as_const(v)) {  // const: the list stays shared with the item
             if (e.isList()) {  // nested lists are flattened: every formula value is one flat list
                 NotesValueList flat;
                 for (const NotesValue& x : v)
