@@ -86,7 +86,8 @@ ComObjectPtr CreateComObject(const QString& clsid)
     auto create = reinterpret_cast<CreateObjectEntry>(entry(handle, kCreateObjectEntry, *file, &error));
     if (!create)
         throw Error(error);
-    const QByteArray id = clsid.toLatin1();
+    // Class ids are GUIDs: the component gets the canonical, upper-case form.
+    const QByteArray id = clsid.toUpper().toLatin1();
     ComObjectPtr object(create(id.constData()));
     if (!object)
         throw Error(QStringLiteral("组件 %1 不能创建类 %2 的对象").arg(*file, clsid));

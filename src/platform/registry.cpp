@@ -44,6 +44,7 @@ bool isSelfOrBelow(const QString& folded, const QString& candidate)
 // --- the parsed hive ------------------------------------------------------
 
 struct Value {
+    QString name;        // as written in the file
     bool isString = false;
     QString text;
     int lastLine = -1;   // physical line range of the entry that set it
@@ -293,7 +294,7 @@ void parse(Hive& hive)
         const Entry e = parseEntry(logical, hive.regedit4);
         const QString name = foldKey(e.name);
         if (e.kind == Entry::Kind::Set)
-            current->values.insert(name, Value{e.isString, e.text, i, first});
+            current->values.insert(name, Value{e.name, e.isString, e.text, i, first});
         else if (e.kind == Entry::Kind::Delete)
             current->values.remove(name);
     }
@@ -314,7 +315,7 @@ Hive parseBytes(const QByteArray& bytes)
     else {
         // Without a BOM: UTF-8 when it is valid, else the ANSI code page of a REGEDIT4 export.
         QStringDecoder utf8(QStringDecoder::Utf8);
-        (void)utf8.decode(bytes);
+        const QString decoded = utf8.decode(bytes);  // decodes only when turned into a string
         hive.file = TextFile::split(bytes, utf8.hasError() ? TextEncoding::Cp936 : TextEncoding::Utf8, {});
     }
     parse(hive);
@@ -446,7 +447,10 @@ bool setString(Hive& hive, const QString& keyPath, const QString& name, const QS
     auto kit = hive.keys.find(folded);
     if (kit == hive.keys.end())
         return false;  // deleted meanwhile
-    const QString nameText = name.isEmpty() ? QStringLiteral("@") : quote(name);
+    auto vit = kit->values.constFind(foldKey(name));
+    // An existing value keeps its name as written, as Windows keeps it.
+    const QString& written = vit != kit->values.cend() ? vit->name : name;
+    const QString nameText = written.isEmpty() ? QStringLiteral("@") : quote(written);
     QString data;
     if (value.contains(u'\n') || value.contains(u'\r')) {
         // A line break cannot stand inside a quoted string: the REG_SZ goes in hex form.
@@ -462,7 +466,6 @@ bool setString(Hive& hive, const QString& keyPath, const QString& name, const QS
     }
     const QString line = nameText + u'=' + data;
     TextFile& f = hive.file;
-    auto vit = kit->values.constFind(foldKey(name));
     if (vit != kit->values.cend()) {
         if (vit->isString && vit->text == value)
             return true;

@@ -112,8 +112,13 @@ TextLine TextFile::makeLine(const QString& text) const
 
 void TextFile::terminateLastLine()
 {
-    if (!lines.isEmpty() && lines.last().eol.isEmpty())
-        lines.last().eol = newLine;
+    if (lines.isEmpty() || !lines.last().eol.isEmpty())
+        return;
+    // A broken UTF-16 file can end in half a character; complete it, or every
+    // line after it would be read one byte out of step.
+    if (unitSize(encoding) == 2 && lines.last().raw.size() % 2 != 0)
+        lines.last().raw.append('\0');
+    lines.last().eol = newLine;
 }
 
 QByteArray TextFile::serialize() const
