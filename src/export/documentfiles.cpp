@@ -1,0 +1,45 @@
+#include "export/documentfiles.h"
+
+namespace exporting {
+
+QString safeFileName(const QString& name, const QString& fallback)
+{
+    QString s = name;
+    for (QChar& c : s)
+        if (c == u'/' || c == u'\\' || c == QChar(0))
+            c = u'_';
+    if (s.isEmpty() || s == QLatin1String(".") || s == QLatin1String(".."))
+        return fallback;
+    return s;
+}
+
+DocumentFiles::DocumentFiles(const QString& attachmentFolder, const QString& documentId, int number)
+    : folder_(attachmentFolder + u'/' + safeFileName(documentId, u'_' + QString::number(number)) + u'/')
+{
+}
+
+QString DocumentFiles::pathFor(const QString& name, int index)
+{
+    if (const auto it = byName_.constFind(name); it != byName_.constEnd())
+        return folder_ + *it;
+    QString file = safeFileName(name, u'_' + QString::number(index));
+    if (used_.contains(file)) {
+        // "a.txt" -> "a (2).txt": the extension stays last so the file still opens.
+        qsizetype dot = file.lastIndexOf(u'.');
+        if (dot <= 0)
+            dot = file.size();
+        const QString stem = file.left(dot), ext = file.mid(dot);
+        for (int n = 2;; ++n) {
+            QString candidate = stem + QStringLiteral(" (") + QString::number(n) + u')' + ext;
+            if (!used_.contains(candidate)) {
+                file = std::move(candidate);
+                break;
+            }
+        }
+    }
+    used_.insert(file);
+    byName_.insert(name, file);
+    return folder_ + file;
+}
+
+} // namespace exporting
