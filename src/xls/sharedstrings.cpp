@@ -71,13 +71,15 @@ const char* SharedStrings::entry(std::uint32_t index) const
 
 void SharedStrings::grow()
 {
-    std::vector<std::uint32_t> table(table_.size() * 2, 0);
+    std::vector<std::uint64_t> table(table_.size() * 2, 0);
     const std::size_t mask = table.size() - 1;
-    for (std::uint32_t i = 0; i < offsets_.size(); ++i) {
-        std::size_t slot = hashes_[i] & mask;
+    for (const std::uint64_t v : table_) {
+        if (!v)
+            continue;
+        std::size_t slot = std::size_t(v >> 32) & mask;
         while (table[slot])
             slot = (slot + 1) & mask;
-        table[slot] = i + 1;
+        table[slot] = v;
     }
     table_.swap(table);
 }
@@ -107,11 +109,12 @@ std::uint32_t SharedStrings::add(QStringView text)
 
     const std::size_t mask = table_.size() - 1;
     std::size_t slot = hash & mask;
-    while (const std::uint32_t v = table_[slot]) {
-        if (hashes_[v - 1] == hash) {
-            const char* other = entry(v - 1);
+    while (const std::uint64_t v = table_[slot]) {
+        if (std::uint32_t(v >> 32) == hash) {
+            const std::uint32_t index = std::uint32_t(v) - 1;
+            const char* other = entry(index);
             if (entrySize(other) == size && std::memcmp(other, e, size) == 0)
-                return v - 1;
+                return index;
         }
         slot = (slot + 1) & mask;
     }
@@ -123,9 +126,8 @@ std::uint32_t SharedStrings::add(QStringView text)
     std::memcpy(blocks_.back().get() + blockUsed_, e, size);
     const std::uint32_t index = std::uint32_t(offsets_.size());
     offsets_.push_back((std::uint64_t(blocks_.size() - 1) << 32) | blockUsed_);
-    hashes_.push_back(hash);
     blockUsed_ += size;
-    table_[slot] = index + 1;
+    table_[slot] = (std::uint64_t(hash) << 32) | (index + 1);
     if (offsets_.size() * 2 > table_.size())
         grow();
     return index;

@@ -35,8 +35,9 @@ private:
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockUsed_;
     std::vector<std::uint64_t> offsets_; // block << 32 | position in block
-    std::vector<std::uint32_t> hashes_;
-    std::vector<std::uint32_t> table_;   // index + 1, 0 for a free slot
+    // Slots of hash << 32 | (index + 1), 0 for a free slot: one memory read
+    // per probe tells a different string apart without touching the text.
+    std::vector<std::uint64_t> table_;
     std::vector<char> scratch_;
 };
 
