@@ -7,7 +7,7 @@ namespace gendxl {
 struct BenchOptions {
     long long documents = 1000;
     long long attachmentBytes = 4096;
-    int items = 20;               // items per document besides the attachment; at least 7
+    int items = 20;               // items per document besides the attachment, 7 to 1000
     std::uint64_t seed = 1;
 };
 

@@ -20,7 +20,7 @@ DxlWriter::NoteInfo Database::designNote()
     return ni;
 }
 
-DxlWriter::NoteInfo Database::documentNote(int maxStepSeconds)
+DxlWriter::NoteInfo Database::documentNote()
 {
     DxlWriter::NoteInfo ni;
     ni.noteId = nextDocument_;
@@ -30,7 +30,7 @@ DxlWriter::NoteInfo Database::documentNote(int maxStepSeconds)
     ni.created = clock_;
     ni.created.hundredths = rng_.between(0, 99);
     ni.modified = ni.sequence == 1 ? ni.created : ni.created.plusSeconds(rng_.between(60, 5 * 86400));
-    clock_ = clock_.plusSeconds(rng_.between(60, maxStepSeconds));
+    clock_ = clock_.plusSeconds(rng_.between(60, documentStep_));
     return ni;
 }
 

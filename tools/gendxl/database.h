@@ -20,8 +20,10 @@ public:
     // Note info for the next design note or document; the clock moves on by a
     // random step below maxStepSeconds.
     DxlWriter::NoteInfo designNote();
-    DxlWriter::NoteInfo documentNote(int maxStepSeconds = 36 * 3600);
+    DxlWriter::NoteInfo documentNote();
     const DxlTime& clock() const { return clock_; }
+    // The largest step of the clock between two documents.
+    void setDocumentStep(int maxSeconds) { documentStep_ = maxSeconds; }
 
     void view(const DxlWriter::ViewSpec& v, const std::vector<DxlWriter::ColumnSpec>& columns);
     // The common head of a document: element, note info, updated-by, revisions.
@@ -37,6 +39,7 @@ private:
     DxlTime clock_;
     unsigned nextDesign_ = 0x112;
     unsigned nextDocument_ = 0x8f6;
+    int documentStep_ = 36 * 3600;
 };
 
 } // namespace gendxl

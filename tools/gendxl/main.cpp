@@ -48,7 +48,7 @@ int main(int argc, char** argv)
             docs = true;
         } else if (a == "--attachment-bytes" && number(v, n)) {
             o.attachmentBytes = n;
-        } else if (a == "--items" && number(v, n) && n <= 1000) {
+        } else if (a == "--items" && number(v, n) && n >= 7 && n <= 1000) {
             o.items = int(n);
         } else if (a == "--seed" && number(v, n)) {
             o.seed = std::uint64_t(n);
