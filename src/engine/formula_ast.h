@@ -55,6 +55,7 @@ struct Node {
     bool permuted = false;
     int slot = -1;
     int tag = 0;  // per-function compile-time data (e.g. the @Name action)
+    int depth = 1;  // height of the subtree: bounds the evaluator's recursion
     const FuncInfo* func = nullptr;
     QString name;
     NotesValueList value;

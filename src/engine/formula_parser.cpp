@@ -164,6 +164,11 @@ private:
     int i_ = 0;
 };
 
+// Formulas come from database files: nesting and operator chains are bounded so that
+// neither the parser nor the evaluator can run out of stack on a hostile one.
+constexpr int maxNesting = 200;
+constexpr int maxTreeDepth = 1000;
+
 class Parser {
 public:
     // Names assigned so far (lower-case) -> slot; shared with nested parsers of subscripts.
@@ -296,6 +301,17 @@ private:
         p.statements.push_back(std::move(st));
     }
 
+    static NodePtr finish(NodePtr n)
+    {
+        int d = 0;
+        for (const auto& k : n->kids)
+            d = std::max(d, k->depth);
+        n->depth = d + 1;
+        if (n->depth > maxTreeDepth)
+            syntaxError(n->pos, QStringLiteral("公式太复杂"));
+        return n;
+    }
+
     NodePtr makeBinary(Op op, bool permuted, int pos, NodePtr a, NodePtr b)
     {
         auto n = std::make_unique<Node>();
@@ -305,11 +321,22 @@ private:
         n->pos = pos;
         n->kids.push_back(std::move(a));
         n->kids.push_back(std::move(b));
-        return n;
+        return finish(std::move(n));
     }
+
+    struct NestingGuard {
+        int& depth;
+        NestingGuard(int& d, int pos) : depth(d)
+        {
+            if (++depth > maxNesting)
+                syntaxError(pos, QStringLiteral("公式嵌套太深"));
+        }
+        ~NestingGuard() { --depth; }
+    };
 
     NodePtr expression()  // & |
     {
+        const NestingGuard guard(nesting_, cur_.pos);
         NodePtr left = notExpr();
         while (isOp("&") || isOp("|")) {
             const Op op = isOp("&") ? Op::And : Op::Or;
@@ -323,12 +350,13 @@ private:
     NodePtr notExpr()
     {
         if (isOp("!")) {
+            const NestingGuard guard(nesting_, cur_.pos);
             auto n = std::make_unique<Node>();
             n->kind = Node::Kind::Not;
             n->pos = cur_.pos;
             advance();
             n->kids.push_back(notExpr());
-            return n;
+            return finish(std::move(n));
         }
         return comparison();
     }
@@ -385,6 +413,7 @@ private:
     NodePtr unary()
     {
         if (isOp("-") || isOp("+")) {
+            const NestingGuard guard(nesting_, cur_.pos);
             const bool neg = isOp("-");
             const int pos = cur_.pos;
             advance();
@@ -400,7 +429,7 @@ private:
             n->kind = Node::Kind::Negate;
             n->pos = pos;
             n->kids.push_back(std::move(operand));
-            return n;
+            return finish(std::move(n));
         }
         return list();
     }
@@ -434,7 +463,7 @@ private:
                 c->value += k->value;
             return c;
         }
-        return n;
+        return finish(std::move(n));
     }
 
     NodePtr postfix()
@@ -449,7 +478,7 @@ private:
             advance();
             n->kids.push_back(std::move(p));
             n->kids.push_back(std::move(index));
-            p = std::move(n);
+            p = finish(std::move(n));
         }
         return p;
     }
@@ -523,7 +552,7 @@ private:
             }
             if (f->check)
                 f->check(*n);
-            return n;
+            return finish(std::move(n));
         }
         case Tok::LParen: {
             advance();
@@ -543,6 +572,7 @@ private:
     Lexer lex_;
     Scope& scope_;
     Token cur_;
+    int nesting_ = 0;
 };
 
 } // namespace

@@ -60,6 +60,8 @@ TestDoc fixture()
     d.set("LF_ServerType", {"0"});
     d.set("Empty", {""});
     d.set("Nested", {NotesValue::list({"x", "y"}), "z"});
+    d.set(QStringLiteral("标题"), {QStringLiteral("中文标题")});
+    d.set("age", {8});
     return d;
 }
 
@@ -141,6 +143,7 @@ void TestFormula::evaluate_data()
     row("date constant", "[2026-01-02]", "[2026-01-02]");
     row("us date constant", "[12/25/2026 10:00 PM]", "[2026-12-25 22:00:00]");
     row("field case-insensitive", "fORM", "\"Memo\"");
+    row("chinese field name", "标题", "\"中文标题\"");
     row("missing field is empty text", "NoSuchField", "\"\"");
     row("nested item lists flattened", "Nested", "\"x\" : \"y\" : \"z\"");
     // Arithmetic, pair-wise and permuted
@@ -252,6 +255,10 @@ void TestFormula::evaluate_data()
     row("realworld if", R"(@If (RM_ServerIP = ""; "<default>"; RM_ServerIP))", R"("<default>")");
     row("realworld if server", R"(@If (LF_ServerType = "0"; "- All Web Sites/Entire Server -"; LF_IP))",
         R"("- All Web Sites/Entire Server -")");
+    row("realworld map type", R"(@If (RM_MapType = "Pass"; 82; 0))", "0");
+    row("realworld year", "@Year(@TextToTime(\"7/4/1990\")) : @Year(Birthday)", "1990 : 1990");
+    row("realworld age", "(age > 5)", "1");
+    row("realworld number of type", "@TextToNumber(LF_ServerType)", "0");
     row("realworld category list", "Firstname:Lastname", R"("John" : "Doe")");
 }
 
@@ -289,6 +296,12 @@ void TestFormula::errors_data()
     row("if even arguments", "@If(1; 2; 3; 4)", true, "@If 需要奇数个参数");
     row("is available needs a name", "@IsAvailable(\"Form\")", true, "@IsAvailable 的参数必须是域名");
     row("select misplaced", "1 + SELECT", true, "SELECT 只能用在语句开头");
+    // Hostile input from a database file must not exhaust the stack.
+    QTest::newRow("deep parentheses") << QString(5000, u'(') + u'1' + QString(5000, u')') << true
+                                      << QStringLiteral("公式嵌套太深");
+    QTest::newRow("long operator chain") << QStringLiteral("1") + QStringLiteral("+1").repeated(5000) << true
+                                         << QStringLiteral("公式太复杂");
+    QTest::newRow("many signs") << QString(100000, u'-') + u'1' << true << QStringLiteral("公式嵌套太深");
     row("text plus number", "Form + 1", false, "公式类型错误: 运算符 + 不能用于文本和数字");
     row("permuted type error", "Nums *+ Tags", false, "公式类型错误: 运算符 *+ 不能用于数字和文本");
     row("compare text with number", "Count = \"3\"", false, "公式类型错误: 运算符 = 不能用于数字和文本");
@@ -336,6 +349,7 @@ void TestFormula::selects_data()
     QTest::newRow("responses") << "SELECT @IsResponseDoc" << false << false;
     QTest::newRow("last select wins") << "SELECT @All; SELECT Form = \"Task\"" << false << false;
     QTest::newRow("variable then select") << "f := Form; REM {only memos}; SELECT f = \"Memo\"" << true << false;
+    QTest::newRow("realworld multi-line") << "SELECT (\n(Form=\"DirMap\") |\n(Form=\"Memo\")\n)" << true << false;
     QTest::newRow("select false") << "SELECT @False" << false << false;
 }
 
