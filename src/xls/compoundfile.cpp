@@ -80,6 +80,12 @@ void CompoundFileWriter::write(const char* data, std::size_t size)
 {
     if (position() + size > kMaxStreamSize)
         throw platform::Error(QStringLiteral("工作簿超过 Excel 97-2003 文件的大小上限（2 GB）"));
+    append(data, size);
+}
+
+// The stream's bytes and, at finish(), the sectors after it.
+void CompoundFileWriter::append(const char* data, std::size_t size)
+{
     while (size > 0) {
         if (buffer_.size() >= kBufferSize)
             flushBuffer();
@@ -143,7 +149,7 @@ void CompoundFileWriter::finish(std::uint64_t minStreamSize)
     putEntry(sector + 128, streamName_, 2, kNoStream, dataSectors ? 0 : kEndOfChain, std::uint32_t(streamSize));
     putEntry(sector + 256, QString(), 0, kNoStream, 0, 0);
     putEntry(sector + 384, QString(), 0, kNoStream, 0, 0);
-    write(sector, kSectorSize);
+    append(sector, kSectorSize);
 
     // FAT, built sector by sector.
     std::uint32_t id = 0;
@@ -161,7 +167,7 @@ void CompoundFileWriter::finish(std::uint64_t minStreamSize)
                 v = kDifSect;
             p = put32(p, v);
         }
-        write(sector, kSectorSize);
+        append(sector, kSectorSize);
     }
 
     // DIFAT sectors: the FAT sectors past the header's 109, 127 a sector and
@@ -172,7 +178,7 @@ void CompoundFileWriter::finish(std::uint64_t minStreamSize)
         for (std::uint32_t k = 0; k < kIdsPerSector - 1; ++k, ++fat)
             p = put32(p, fat < fatSectors ? firstFat + fat : kFreeSect);
         put32(p, s + 1 < difatSectors ? firstDifat + s + 1 : kEndOfChain);
-        write(sector, kSectorSize);
+        append(sector, kSectorSize);
     }
     flushBuffer();
 

@@ -32,6 +32,7 @@ public:
     static constexpr std::uint64_t kMaxStreamSize = 0x7FFF0000ull;
 
 private:
+    void append(const char* data, std::size_t size);
     void flushBuffer();
     void rawWrite(const char* data, std::size_t size);
     void fail(const QString& what) const;
