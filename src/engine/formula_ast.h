@@ -84,7 +84,8 @@ struct Program {
 std::shared_ptr<const Program> parse(const QString& source);
 
 // Date-time text as @TextToTime and [..] constants read it: ISO "yyyy-MM-dd[ HH:mm[:ss]]",
-// "M/d/yyyy" (also with - or .), "HH:mm[:ss] [AM|PM]", and Today/Tomorrow/Yesterday.
-std::optional<NotesDateTime> parseDateTimeText(QStringView text);
+// "M/d/yyyy" (also with - or .), "HH:mm[:ss] [AM|PM]", and with `relative` Today/Tomorrow/
+// Yesterday (not in [..] constants: those are fixed at compile time).
+std::optional<NotesDateTime> parseDateTimeText(QStringView text, bool relative = true);
 
 } // namespace engine::formula

@@ -499,7 +499,7 @@ private:
             advance();
             return n;
         case Tok::Bracket: {
-            if (auto dt = parseDateTimeText(cur_.text.trimmed())) {
+            if (auto dt = parseDateTimeText(cur_.text.trimmed(), false)) {
                 n->kind = Node::Kind::Constant;
                 n->value = {NotesValue(*dt)};
             } else {

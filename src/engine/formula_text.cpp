@@ -108,7 +108,7 @@ bool scanTime(Scanner& sc, QTime& out)
 
 } // namespace
 
-std::optional<NotesDateTime> parseDateTimeText(QStringView text)
+std::optional<NotesDateTime> parseDateTimeText(QStringView text, bool relative)
 {
     text = text.trimmed();
     if (text.isEmpty())
@@ -117,7 +117,7 @@ std::optional<NotesDateTime> parseDateTimeText(QStringView text)
                       : text.compare(u"Tomorrow", Qt::CaseInsensitive) == 0  ? 1
                       : text.compare(u"Yesterday", Qt::CaseInsensitive) == 0 ? -1
                                                                              : 2;
-    if (shift != 2) {
+    if (shift != 2 && relative) {
         NotesDateTime r;
         r.date = platform::now().date().addDays(shift);
         return r;

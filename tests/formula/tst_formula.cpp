@@ -314,6 +314,7 @@ void TestFormula::errors_data()
     row("subset zero", "@Subset(Tags; 0)", false, "@Subset 的个数不能为 0");
     row("subscript out of range", "Tags[4]", false, "下标 4 超出列表范围 (1 到 3)");
     row("keyword as value", "[CN]", false, "关键字 [CN] 不能用作值");
+    row("relative day is no constant", "[Today] + 1", false, "关键字 [TODAY] 不能用作值");
 }
 
 void TestFormula::errors()
