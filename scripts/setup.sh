@@ -5,7 +5,7 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUILLET_BUILD_DIR:-$top/build}
 
-packages=(cmake g++ make qt6-base-dev libexpat1-dev libssl-dev python3 python3-xlrd gnumeric libxlsxwriter-dev
+packages=(cmake g++ make qt6-base-dev libexpat1-dev libssl-dev python3 python3-xlrd gnumeric libreoffice-calc-nogui libxlsxwriter-dev
           xvfb xauth fonts-noto-cjk $*)
 missing=()
 for p in "${packages[@]}"; do
