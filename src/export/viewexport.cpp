@@ -344,8 +344,6 @@ ExportOutcome ViewExport::run(const ExportRequest& request)
 {
     if (exportRunning())
         return ExportOutcome::Stopped;
-    if (!request.session || !request.database)
-        throw platform::Error(QStringLiteral("导出需要Domino会话和数据库"));
 
     // The checks, in order; none of them writes a log line.
     if (blankName(request.fileName))
@@ -367,6 +365,8 @@ ExportOutcome ViewExport::run(const ExportRequest& request)
     }
     if (request.viewName.isEmpty())
         return ExportOutcome::Stopped;
+    if (!request.session || !request.database)
+        throw platform::Error(QStringLiteral("导出需要Domino会话和数据库"));
 
     RunningScope running(host_);
     ExportRun run(host_, request, book, start);
