@@ -1,5 +1,16 @@
-// Placeholder until the command is written.
+// The document detail of the selected row of a page.
+#include "app/listview.h"
 #include "app/mainwindow.h"
+#include "app/treeview.h"
+#include "browse/docdetail.h"
 
-void TfrmMain::ListView1DblClick() {}
-void TfrmMain::ToolButton11Click() {}
+void TfrmMain::ListView1DblClick()
+{
+    if (ListView1->ViewStyle() != vsReport || ListView1->selectedCount() != 1)
+        return;
+    // The server tree opens databases on the server, the file tree locally.
+    const QString server = TreeView1->Tag == 1 ? ServerName : QString();
+    ShowDocDetail(*Session, server, DbFile, ListView1->selectedCaption(), this);
+}
+
+void TfrmMain::ToolButton11Click() { ListView1DblClick(); }

@@ -1,8 +1,7 @@
 #include "browse/treenodes.h"
-#include "browse/images.h"
+#include "app/treeview.h"
 #include <QDirIterator>
 #include <QFile>
-#include <QTreeWidget>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -23,32 +22,6 @@ QString asciiUpper(QString s)
 
 } // namespace
 
-std::unique_ptr<QTreeWidgetItem> makeNode(const QString& text, NodeImage image)
-{
-    auto node = std::make_unique<QTreeWidgetItem>(QStringList{text});
-    node->setData(0, kImageIndexRole, int(image));
-    node->setIcon(0, imageListIcon(image));
-    return node;
-}
-
-QTreeWidgetItem* addNode(QTreeWidget& tree, QTreeWidgetItem* parent, const QString& text,
-                         NodeImage image)
-{
-    std::unique_ptr<QTreeWidgetItem> node = makeNode(text, image);
-    QTreeWidgetItem* raw = node.get();
-    if (parent)
-        parent->addChild(node.release());
-    else
-        tree.addTopLevelItem(node.release());
-    return raw;
-}
-
-int nodeImage(const QTreeWidgetItem* node)
-{
-    const QVariant v = node ? node->data(0, kImageIndexRole) : QVariant();
-    return v.isValid() ? v.toInt() : -1;
-}
-
 bool isDatabaseFileName(const QString& name)
 {
     if (name.startsWith(u'.'))
@@ -68,32 +41,15 @@ bool isDatabaseNodeText(const QString& text)
 
 namespace {
 
-using browse::NodeImage;
-
-// Holds repainting of the tree off while a scan runs; nested scans share it.
 class TreeBatch {
 public:
-    explicit TreeBatch(QTreeWidget& tree) : tree_(tree)
-    {
-        const int depth = tree_.property(kDepth).toInt();
-        if (depth == 0)
-            wasEnabled_ = tree_.updatesEnabled(), tree_.setUpdatesEnabled(false);
-        tree_.setProperty(kDepth, depth + 1);
-    }
-    ~TreeBatch()
-    {
-        const int depth = tree_.property(kDepth).toInt() - 1;
-        tree_.setProperty(kDepth, depth);
-        if (depth == 0 && wasEnabled_)
-            tree_.setUpdatesEnabled(true);
-    }
+    explicit TreeBatch(TTreeView& tree) : tree_(tree) { tree_.BeginUpdate(); }
+    ~TreeBatch() { tree_.EndUpdate(); }
     TreeBatch(const TreeBatch&) = delete;
     TreeBatch& operator=(const TreeBatch&) = delete;
 
 private:
-    static constexpr const char* kDepth = "quilletTreeBatchDepth";
-    QTreeWidget& tree_;
-    bool wasEnabled_ = false;
+    TTreeView& tree_;
 };
 
 struct FolderId {
@@ -110,19 +66,19 @@ std::optional<FolderId> folderId(const QString& path)
     return FolderId{st.st_dev, st.st_ino};
 }
 
-using NodeList = std::vector<std::unique_ptr<QTreeWidgetItem>>;
-
-// The nodes of one folder's entries, built apart from the tree (each insertion
-// into a shown tree costs a model notification) and attached in one call.
+// Adds the entries of one folder below parent. The scan builds its nodes below
+// a parent that is not yet in the tree (each insertion into a shown tree
+// costs a model notification) and the caller attaches them in one call.
 // chain holds the folders from the scan's start down to this one.
-NodeList scanFolder(const QString& directory, bool withDatabases, std::vector<FolderId>& chain)
+void scanFolder(TTreeView& tree, const QString& directory, QTreeWidgetItem* parent,
+                bool withDatabases, std::vector<FolderId>& chain)
 {
-    NodeList nodes;
     QString dir = directory;
     if (!dir.endsWith(u'/'))
         dir += u'/';
     // No QDir::Hidden: entries beginning with "." stay out. No QDir::System:
-    // sockets, devices and broken links stay out.
+    // sockets, devices and broken links stay out. A folder that cannot be
+    // read gives no entries.
     QDirIterator it(dir, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
@@ -132,43 +88,35 @@ NodeList scanFolder(const QString& directory, bool withDatabases, std::vector<Fo
             continue;
         if (info.isDir()) {
             const std::optional<FolderId> id = folderId(dir + name);
+            // A link back into the chain would repeat it without end.
             if (!id || std::find(chain.begin(), chain.end(), *id) != chain.end())
-                continue;  // a link back into the chain would repeat it without end
-            std::unique_ptr<QTreeWidgetItem> node = browse::makeNode(name, browse::ImageFolder);
+                continue;
+            QTreeWidgetItem* node = tree.addNode(parent, name, browse::ImageFolder, browse::ImageFolder);
             chain.push_back(*id);
-            NodeList children = scanFolder(dir + name, withDatabases, chain);
+            scanFolder(tree, dir + name, node, withDatabases, chain);
             chain.pop_back();
-            QList<QTreeWidgetItem*> raw;
-            raw.reserve(qsizetype(children.size()));
-            for (auto& child : children)
-                raw.append(child.release());
-            node->addChildren(raw);
-            nodes.push_back(std::move(node));
         } else if (withDatabases && browse::isDatabaseFileName(name)) {
-            nodes.push_back(browse::makeNode(name, browse::ImageDatabase));
+            tree.addNode(parent, name, browse::ImageDatabase, browse::ImageDatabase);
         }
     }
-    return nodes;
 }
 
 } // namespace
 
-void ScanDirectory(QTreeWidget& tree, const QString& directory, QTreeWidgetItem* parent,
+void ScanDirectory(TTreeView& tree, const QString& directory, QTreeWidgetItem* parent,
                    bool withDatabases)
 {
     TreeBatch batch(tree);
     std::vector<FolderId> chain;
     if (std::optional<FolderId> id = folderId(directory))
         chain.push_back(*id);
-    NodeList nodes = scanFolder(directory, withDatabases, chain);
-    QList<QTreeWidgetItem*> raw;
-    raw.reserve(qsizetype(nodes.size()));
-    for (auto& node : nodes)
-        raw.append(node.release());
+    QTreeWidgetItem holder;
+    scanFolder(tree, directory, &holder, withDatabases, chain);
+    const QList<QTreeWidgetItem*> nodes = holder.takeChildren();
     if (parent)
-        parent->addChildren(raw);
+        parent->addChildren(nodes);
     else
-        tree.addTopLevelItems(raw);
+        tree.addTopLevelItems(nodes);
 }
 
 QString GetNodePath(const QTreeWidgetItem* node, const QString& tail)
