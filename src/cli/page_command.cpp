@@ -1,0 +1,49 @@
+// quillet-cli page DB VIEW [--start N] [--count N]: a page of a view as the
+// document list shows it: "文档ID" and the column titles, then one line per
+// document with its ID and column values.
+#include "cli/commands.h"
+#include "platform/error.h"
+
+namespace cli {
+
+int pageCommand(const QStringList& argv)
+{
+    const Arguments args = parseArguments(argv, {QStringLiteral("--start"), QStringLiteral("--count")});
+    if (args.positional.size() != 2)
+        throw UsageError{QStringLiteral("usage: quillet-cli page DB VIEW [--start N] [--count N]")};
+    const int start = args.start.value_or(1);
+    const int count = args.count.value_or(100);
+    domino::TNotesSession session;
+    startSession(session, args);
+    domino::TNotesDatabase db;
+    db.ConnectTo(openDatabase(session, args.positional[0]));
+    domino::TNotesView view;
+    view.ConnectTo(db.ViewByName(args.positional[1]));
+    if (!view.IsConnected())
+        throw platform::Error(QStringLiteral("数据库中没有视图\"%1\"").arg(args.positional[1]));
+    const int columns = view.ColumnCount();
+    QStringList header{QStringLiteral("文档ID")};
+    const QStringList titles = view.ColumnNames();
+    for (int c = 0; c < columns; ++c)
+        header << titles.value(c);
+    writeLine(header);
+    if (count == 0)
+        return 0;
+    domino::TNotesDocument doc;
+    doc.ConnectTo(view.NthDocument(start));
+    for (int i = 0; i < count && doc.IsConnected(); ++i) {
+        QStringList row{doc.DocumentId()};
+        try {
+            const domino::NotesValueList values = doc.ColumnValues();
+            for (int c = 0; c < columns; ++c)
+                row << (c < values.size() ? values[c].toText() : QString());
+        } catch (const platform::Error& e) {
+            writeError(QStringLiteral("文档%1的列值读取出错: %2").arg(row.first(), e.text()));
+        }
+        writeLine(row);
+        doc.ConnectTo(view.NextDocument(doc.DefaultInterface()));
+    }
+    return 0;
+}
+
+} // namespace cli

@@ -1,1 +1,0 @@
-// The local Domino engine (filled in by the engine work).

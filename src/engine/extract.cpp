@@ -1,0 +1,183 @@
+#include "engine/extract.h"
+#include "platform/error.h"
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+
+namespace engine {
+namespace {
+
+constexpr std::array<signed char, 256> makeTable()
+{
+    std::array<signed char, 256> t{};
+    for (auto& v : t)
+        v = -1;
+    const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int i = 0; i < 64; ++i)
+        t[static_cast<unsigned char>(a[i])] = static_cast<signed char>(i);
+    t[' '] = t['\n'] = t['\r'] = t['\t'] = -2;
+    t['='] = -3;
+    return t;
+}
+constexpr auto kTable = makeTable();
+
+void checkUnchanged(const Database& db)
+{
+    const QFileInfo info(db.filePath);
+    if (!info.exists())
+        throw platform::Error(QStringLiteral("数据库文件已不存在: %1").arg(db.filePath));
+    if (db.fileSize >= 0
+        && (info.size() != db.fileSize
+            || info.lastModified().toMSecsSinceEpoch() != db.fileModifiedMs))
+        throw platform::Error(QStringLiteral("数据库文件在打开后已被修改，请重新打开: %1").arg(db.filePath));
+}
+
+void checkCompression(const FileRecord& f)
+{
+    if (f.compression != FileCompression::None)
+        throw platform::Error(QStringLiteral("附件\"%1\"以%2方式压缩保存，无法解压")
+                                  .arg(f.name, f.compressionName));
+}
+
+// The page names an OLE object's byte-array extent lists, in order: a header
+// of 32 bytes (version, page count, page size) and then one name of 10 bytes
+// (8 characters and two NULs) per page.
+QStringList pageNames(const QByteArray& ext, const QString& objectName)
+{
+    auto le32 = [&](int at) {
+        const auto* b = reinterpret_cast<const unsigned char*>(ext.constData() + at);
+        return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    };
+    if (ext.size() < 32)
+        throw platform::Error(QStringLiteral("嵌入对象\"%1\"的数据页目录已损坏").arg(objectName));
+    const uint32_t count = le32(4);
+    QStringList names;
+    int pos = 32;
+    while (pos < ext.size() && uint32_t(names.size()) < count) {
+        while (pos < ext.size() && ext[pos] == '\0')
+            ++pos;
+        int end = pos;
+        while (end < ext.size() && ext[end] != '\0')
+            ++end;
+        if (end > pos)
+            names << QString::fromLatin1(ext.constData() + pos, end - pos);
+        pos = end;
+    }
+    if (uint32_t(names.size()) != count)
+        throw platform::Error(QStringLiteral("嵌入对象\"%1\"的数据页目录已损坏(应有%2页，列出%3页)")
+                                  .arg(objectName)
+                                  .arg(count)
+                                  .arg(names.size()));
+    return names;
+}
+
+QByteArray decodeSmall(const Database& db, const FileRecord& f)
+{
+    QByteArray out;
+    decodeBase64Range(db.filePath, f.offset, f.length, [&](const char* p, size_t n) {
+        if (out.size() + qsizetype(n) > (1 << 20))
+            throw platform::Error(QStringLiteral("嵌入对象\"%1\"的数据页目录过大").arg(f.name));
+        out.append(p, qsizetype(n));
+    });
+    return out;
+}
+
+// The files whose bytes make up the record, in order.
+std::vector<int> partsOf(const Database& db, int file)
+{
+    const FileRecord& f = db.files[size_t(file)];
+    checkCompression(f);
+    if (f.host != FileHost::ByteArrayExt)
+        return {file};
+    std::vector<int> parts;
+    for (const QString& page : pageNames(decodeSmall(db, f), f.name)) {
+        const int p = db.findFile(f.note, page, false);
+        if (p < 0)
+            throw platform::Error(QStringLiteral("嵌入对象\"%1\"缺少数据页%2").arg(f.name, page));
+        checkCompression(db.files[size_t(p)]);
+        parts.push_back(p);
+    }
+    return parts;
+}
+
+} // namespace
+
+void decodeBase64Range(const QString& path, qint64 offset, qint64 length,
+                       const std::function<void(const char*, size_t)>& sink)
+{
+    if (offset < 0 || length <= 0)
+        return;
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly) || !in.seek(offset))
+        throw platform::Error(QStringLiteral("无法读取数据库文件: %1").arg(path));
+    constexpr qint64 kChunk = 1 << 20;
+    QByteArray buf;
+    std::string out;
+    out.reserve(size_t(kChunk));
+    uint32_t acc = 0;
+    int bits = 0;
+    bool ended = false;
+    qint64 left = length;
+    while (left > 0) {
+        buf = in.read(std::min(left, kChunk));
+        if (buf.isEmpty())
+            throw platform::Error(QStringLiteral("数据库文件不完整，附件数据缺失: %1").arg(path));
+        left -= buf.size();
+        out.clear();
+        for (char ch : buf) {
+            const signed char v = kTable[static_cast<unsigned char>(ch)];
+            if (v >= 0) {
+                if (ended)
+                    throw platform::Error(QStringLiteral("附件数据已损坏(base64格式错误): %1").arg(path));
+                acc = (acc << 6) | uint32_t(v);
+                bits += 6;
+                if (bits >= 8) {
+                    bits -= 8;
+                    out += char((acc >> bits) & 0xFF);
+                }
+            } else if (v == -3) {
+                ended = true;
+            } else if (v == -1) {
+                throw platform::Error(QStringLiteral("附件数据已损坏(base64格式错误): %1").arg(path));
+            }
+        }
+        if (!out.empty())
+            sink(out.data(), out.size());
+    }
+}
+
+qint64 decodedFileSize(const Database& db, int file)
+{
+    qint64 total = 0;
+    for (int p : partsOf(db, file)) {
+        const FileRecord& f = db.files[size_t(p)];
+        decodeBase64Range(db.filePath, f.offset, f.length, [&](const char*, size_t n) { total += qint64(n); });
+    }
+    return total;
+}
+
+void extractFile(const Database& db, int file, const QString& target)
+{
+    checkUnchanged(db);
+    const std::vector<int> parts = partsOf(db, file);
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw platform::Error(QStringLiteral("无法写入文件%1: %2").arg(target, out.errorString()));
+    try {
+        for (int p : parts) {
+            const FileRecord& f = db.files[size_t(p)];
+            decodeBase64Range(db.filePath, f.offset, f.length, [&](const char* d, size_t n) {
+                if (out.write(d, qint64(n)) != qint64(n))
+                    throw platform::Error(QStringLiteral("写入文件%1出错: %2").arg(target, out.errorString()));
+            });
+        }
+        if (!out.flush())
+            throw platform::Error(QStringLiteral("写入文件%1出错: %2").arg(target, out.errorString()));
+    } catch (...) {
+        out.close();
+        out.remove();
+        throw;
+    }
+}
+
+} // namespace engine
