@@ -22,6 +22,7 @@ struct FakeExcelState {
         {
             return std::tie(sheet, row, column) < std::tie(o.sheet, o.row, o.column);
         }
+        bool operator==(const Cell&) const = default;
     };
     QStringList calls;            // "SetValue(1,2,2,Subject)" (sheet first), "SaveAs(path)", ...
     QMap<Cell, QString> values;
