@@ -1,8 +1,24 @@
-#include <QApplication>
+// Quillet: browses Domino and Notes databases and exports views to Excel.
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "app/qtprompts.h"
+#include "platform/registry.h"
+#include <memory>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    app.setApplicationDisplayName(QStringLiteral("QuilletV3.4"));
-    return 0;
+    app::QuilletApplication application(argc, argv);
+    app::QtPrompts prompts;
+    platform::setPrompts(&prompts);
+    platform::setMachineHivePath(QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/hklm.reg"));
+
+    int result = 0;
+    {
+        auto window = std::make_unique<TfrmMain>();
+        window->showMaximized();
+        result = application.exec();
+    }
+    platform::setPrompts(nullptr);
+    return result;
 }
