@@ -39,7 +39,7 @@ void writeBenchDatabase(const std::string& path, const BenchOptions& o)
     // Keep a million documents within a few decades of dates.
     db.setDocumentStep(1200);
     w.beginDatabase("性能测试 Benchmark " + std::to_string(o.documents), "bench.nsf", "482583B4002B0000",
-                    db.clock(), int(o.documents));
+                    db.clock(), o.documents);
     db.view({"view", "全部文档", "AllDocs", "SELECT @All", false, true},
             {{"Subject", "主题", "ascending", false, false, false, false, {}, 40},
              {"From", "作者", "", false, false, false, false, {}, 20},

@@ -189,7 +189,7 @@ void DxlWriter::esc(std::string_view s)
 }
 
 void DxlWriter::beginDatabase(std::string_view title, std::string_view path, std::string_view replicaId,
-                              const DxlTime& modified, int documentCount)
+                              const DxlTime& modified, long long documentCount)
 {
     raw("<?xml version='1.0' encoding='utf-8'?>\n"
         "<!DOCTYPE database SYSTEM 'xmlschemas/domino_8_5.dtd'>\n"

@@ -87,7 +87,7 @@ public:
     void esc(std::string_view s);
 
     void beginDatabase(std::string_view title, std::string_view path, std::string_view replicaId,
-                       const DxlTime& modified, int documentCount);
+                       const DxlTime& modified, long long documentCount);
     void endDatabase();
 
     struct NoteInfo {

@@ -65,6 +65,9 @@ int main(int argc, char** argv)
             gendxl::writeSample(sampleDir);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quillet-gendxl: %s\n", e.what());
+        // A half-written database would only fail later, far from the cause.
+        if (docs)
+            std::remove(out.c_str());
         return 1;
     }
     return 0;
