@@ -204,18 +204,22 @@ bool continues(const QString& logical)
 
 void addKey(Hive& hive, const QString& path, int headerLine)
 {
-    // Parents exist implicitly, as regedit creates them on import.
-    const QStringList parts = path.split(u'\\');
-    QString prefix;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        prefix = i == 0 ? parts[0] : prefix + u'\\' + parts[i];
-        Key& k = hive.keys[foldKey(prefix)];
-        if (k.path.isEmpty())
-            k.path = prefix;
+    // Parents exist implicitly, as regedit creates them on import; walking up
+    // stops at the first one already known.
+    const QString folded = foldKey(path);
+    Key& k = hive.keys[folded];
+    if (k.path.isEmpty()) {
+        k.path = path;
+        for (qsizetype cut = path.lastIndexOf(u'\\'); cut > 0; cut = path.lastIndexOf(u'\\', cut - 1)) {
+            Key& parent = hive.keys[foldKey(path.left(cut))];
+            if (!parent.path.isEmpty())
+                break;
+            parent.path = path.left(cut);
+        }
     }
-    Key& k = hive.keys[foldKey(path)];
-    k.section = headerLine;
-    k.sectionEnd = headerLine;
+    Key& self = hive.keys[folded];  // the inserts above may have moved it
+    self.section = headerLine;
+    self.sectionEnd = headerLine;
 }
 
 void deleteKey(Hive& hive, const QString& path)

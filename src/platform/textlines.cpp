@@ -2,6 +2,7 @@
 #include "platform/codepage.h"
 #include <QFile>
 #include <QSaveFile>
+#include <QSysInfo>
 #include <sys/stat.h>
 
 namespace platform::detail {
@@ -28,6 +29,8 @@ QString TextFile::decode(const QByteArray& bytes) const
         return fromCp936(bytes);
     case TextEncoding::Utf16LE:
     case TextEncoding::Utf16BE: {
+        if (encoding == TextEncoding::Utf16LE && QSysInfo::ByteOrder == QSysInfo::LittleEndian)
+            return QString(reinterpret_cast<const QChar*>(bytes.constData()), bytes.size() / 2);
         QString s;
         s.reserve(bytes.size() / 2);
         for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
