@@ -25,7 +25,7 @@ const QString kHeader4 = QStringLiteral("REGEDIT4");
 // Key paths relative to HKEY_LOCAL_MACHINE, without leading or trailing "\".
 QString normalizeKeyPath(QString path)
 {
-    path.replace(u'/', u'\\');  // never a separator in a key name; tolerate it as one
+    // "/" is an ordinary character in key names ("Content Type\\text/plain"), never a separator.
     while (path.startsWith(u'\\'))
         path.remove(0, 1);
     while (path.endsWith(u'\\'))

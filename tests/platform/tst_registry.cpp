@@ -81,6 +81,8 @@ private Q_SLOTS:
         QTest::newRow("implicit parent") << "export-utf16.reg" << "Software" << true;
         QTest::newRow("key only under another root") << "export-utf16.reg" << "Software\\Lotus\\Notes" << false;
         QTest::newRow("absent") << "export-utf16.reg" << "Software\\Lotus\\Domino\\Sub" << false;
+        QTest::newRow("slash is no separator") << "export-utf16.reg" << "SOFTWARE\\Classes\\MIME\\Database\\Content Type\\text" << false;
+        QTest::newRow("key with a slash") << "export-utf16.reg" << "SOFTWARE\\Classes\\MIME\\Database\\Content Type\\text/plain" << true;
         QTest::newRow("prefix is no key") << "export-utf16.reg" << "Software\\Lot" << false;
         QTest::newRow("deleted with its children") << "broken.reg" << "SOFTWARE\\Removed\\Child" << false;
         QTest::newRow("deleted") << "broken.reg" << "SOFTWARE\\Removed" << false;
@@ -193,6 +195,9 @@ private Q_SLOTS:
         QTest::newRow("line break goes in hex form")
             << h + "[HKEY_LOCAL_MACHINE\\A]\r\n" << "A" << "m" << "a\nb"
             << h + "[HKEY_LOCAL_MACHINE\\A]\r\n\"m\"=hex(1):61,00,0a,00,62,00,00,00\r\n";
+        QTest::newRow("slash belongs to the key name")
+            << h + "[HKEY_LOCAL_MACHINE\\MIME\\text/plain]\r\n" << "MIME\\text/plain" << "x" << "1"
+            << h + "[HKEY_LOCAL_MACHINE\\MIME\\text/plain]\r\n\"x\"=\"1\"\r\n";
         QTest::newRow("LF file gets LF lines")
             << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n") << "A" << "x" << "1"
             << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n");
