@@ -115,7 +115,7 @@ private Q_SLOTS:
         ::chmod(QFile::encodeName(dir_->path()).constData(), 0755);
         ::chmod(QFile::encodeName(hive_).constData(), 0444);
         const QString expected = dir_->path() + "/domino";
-        QCOMPARE(runUnprivileged([&] { return domino::DominoInstalled() && domino::DominoPath() == expected ? 0 : 1; }), 0);
+        QUILLET_COMPARE_UNPRIVILEGED(runUnprivileged([&] { return domino::DominoInstalled() && domino::DominoPath() == expected ? 0 : 1; }));
     }
 
     void registration_data()
@@ -204,7 +204,7 @@ private Q_SLOTS:
                 return 1;
             return messageCount == 0 || seen.messages().first() == kFailedMessage ? 0 : 2;
         });
-        QCOMPARE(result, 0);
+        QUILLET_COMPARE_UNPRIVILEGED(result);
         QCOMPARE(readAll(hive_), before);
     }
 

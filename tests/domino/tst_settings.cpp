@@ -82,7 +82,7 @@ private Q_SLOTS:
         ::chmod(QFile::encodeName(dir.path()).constData(), 0555);
         const int result = runUnprivileged([&] { return domino::SaveSettings(dir.path(), {"s", "u", "p"}) ? 1 : 0; });
         ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-        QCOMPARE(result, 0);
+        QUILLET_COMPARE_UNPRIVILEGED(result);
         QVERIFY(!QFile::exists(dir.filePath("system.ini")));
     }
 };

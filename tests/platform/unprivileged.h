@@ -2,10 +2,22 @@
 // Runs a check as a user without privileges: root may write anything, so a
 // read-only hive or folder means nothing to it. As root the check runs in a
 // child process under "nobody"; otherwise it runs here. Returns the check's
-// result (0 for success), or -1 when the child could not be run.
+// result (0 for success), kCannotDropPrivileges where root cannot become
+// "nobody" (a container without the capability), or -1 when the child failed.
 #include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
+
+inline constexpr int kCannotDropPrivileges = 100;
+
+// Compares a runUnprivileged result with success; skips where it cannot run.
+#define QUILLET_COMPARE_UNPRIVILEGED(result)                                     \
+    do {                                                                         \
+        const int r_ = (result);                                                 \
+        if (r_ == kCannotDropPrivileges)                                         \
+            QSKIP("root cannot drop its privileges here");                      \
+        QCOMPARE(r_, 0);                                                         \
+    } while (false)
 
 inline int runUnprivileged(const std::function<int()>& check)
 {
@@ -16,7 +28,7 @@ inline int runUnprivileged(const std::function<int()>& check)
         return -1;
     if (pid == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(100);
+            ::_exit(kCannotDropPrivileges);
         ::_exit(check());
     }
     int status = 0;
