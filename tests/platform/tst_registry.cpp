@@ -356,7 +356,7 @@ private Q_SLOTS:
     {
         QFETCH(int, dirMode);
         QFETCH(int, fileMode);
-        const QString folder = dir_.filePath("ro");
+        const QString folder = dir_.filePath(QStringLiteral("ro-") + QLatin1String(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + "/hklm.reg";
         const QByteArray original = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"1\"\r\n";
