@@ -387,14 +387,15 @@ public:
         return loadLocked();
     }
 
-    // Replacing the file needs both the file and its folder writable.
+    // Replacing the file needs both the file and its folder writable, and the
+    // file readable: a rewrite of what could not be read would lose it.
     bool writable() const
     {
         const QByteArray file = QFile::encodeName(path_);
         const QByteArray dir = QFile::encodeName(QFileInfo(path_).absolutePath());
         if (::access(dir.constData(), W_OK | X_OK) != 0)
             return false;
-        return ::access(file.constData(), F_OK) != 0 || ::access(file.constData(), W_OK) == 0;
+        return ::access(file.constData(), F_OK) != 0 || ::access(file.constData(), R_OK | W_OK) == 0;
     }
 
     // Applies edit to the hive as it is on disk now and writes it back.
