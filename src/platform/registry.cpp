@@ -399,7 +399,7 @@ public:
     }
 
     // Applies edit to the hive as it is on disk now and writes it back.
-    // edit returns false to refuse (nothing is written), or sets *changed.
+    // edit returns false to refuse (nothing is written); it sets changed when it edited.
     template <class Edit>
     bool update(Edit edit)
     {
@@ -449,8 +449,8 @@ bool setString(Hive& hive, const QString& keyPath, const QString& name, const QS
     if (name.contains(u'\n') || name.contains(u'\r'))
         return false;
     const QString folded = foldKey(keyPath);
-    auto kit = hive.keys.find(folded);
-    if (kit == hive.keys.end())
+    auto kit = hive.keys.constFind(folded);  // const: no deep copy of a shared hive
+    if (kit == hive.keys.cend())
         return false;  // deleted meanwhile
     auto vit = kit->values.constFind(foldKey(name));
     // An existing value keeps its name as written, as Windows keeps it.
