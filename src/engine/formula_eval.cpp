@@ -74,6 +74,9 @@ qint64 timeKey(const NotesDateTime& t)
 
 NotesDateTime addSeconds(const NotesDateTime& t, double seconds)
 {
+    // Beyond about 30,000 years the result is no date Domino can hold.
+    if (!(std::fabs(seconds) < 1e12))
+        throw platform::Error(QStringLiteral("公式错误: 日期时间超出范围"));
     const qint64 delta = qint64(std::llround(seconds * 1000));
     NotesDateTime r = t;
     if (!t.time.isValid()) {  // a date alone moves by whole days

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 
 namespace engine::formula {
@@ -42,6 +43,15 @@ NotesValueList mapTime(const NotesValueList& in, const char* where, F f)
     for (const NotesValue& e : in)
         out.append(f(needTime(e, where)));
     return out;
+}
+
+// A count or position from a formula number: whole, and kept in a range that converts
+// without overflow (a list or text never comes near it).
+qsizetype toCount(double d)
+{
+    if (std::isnan(d))
+        return 0;
+    return qsizetype(std::clamp(d, -1e9, 1e9));
 }
 
 QString firstText(Evaluator& ev, const Node& n, int i, const char* where)
@@ -257,7 +267,8 @@ NotesValueList fDate(Evaluator& ev, const Node& n)
     const double y = firstNumber(ev, n, 0, "@Date"), m = firstNumber(ev, n, 1, "@Date"),
                  d = firstNumber(ev, n, 2, "@Date");
     NotesDateTime t;
-    t.date = QDate(int(y), int(m), int(d));
+    if (y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= 31)
+        t.date = QDate(int(y), int(m), int(d));
     if (!t.date.isValid())
         throw platform::Error(QStringLiteral("公式错误: @Date 的日期无效 (%1-%2-%3)").arg(y).arg(m).arg(d));
     return {NotesValue(t)};
@@ -388,7 +399,7 @@ NotesValueList fLeftRight(Evaluator& ev, const Node& n)
     const NotesValue how = arg(ev, n, 1).first();
     const NotesValueList v = arg(ev, n, 0);
     if (how.isNumber()) {
-        const qsizetype k = qsizetype(std::max(0.0, how.number()));
+        const qsizetype k = std::max<qsizetype>(0, toCount(how.number()));
         return mapText(v, where, [k](const QString& s) { return Left ? s.left(k) : s.right(k); });
     }
     // With a text: what stands before (Left) or after (Right) its first occurrence, else "".
@@ -407,7 +418,7 @@ NotesValueList fWord(Evaluator& ev, const Node& n)
     const double k = firstNumber(ev, n, 2, "@Word");
     return mapText(arg(ev, n, 0), "@Word", [&](const QString& s) {
         const QStringList words = sep.isEmpty() ? QStringList{s} : s.split(sep);
-        qsizetype i = qsizetype(k);
+        qsizetype i = toCount(k);
         if (i < 0)  // counted from the end
             i = words.size() + i + 1;
         return i >= 1 && i <= words.size() ? words[i - 1] : QString();
@@ -453,7 +464,7 @@ NotesValueList fSubset(Evaluator& ev, const Node& n)
     if (k == 0)
         throw platform::Error(QStringLiteral("公式错误: @Subset 的个数不能为 0"));
     const NotesValueList v = arg(ev, n, 0);
-    const qsizetype count = std::min(v.size(), qsizetype(std::fabs(k)));
+    const qsizetype count = std::min(v.size(), std::abs(toCount(k)));
     return k > 0 ? v.mid(0, count) : v.mid(v.size() - count);
 }
 
