@@ -210,6 +210,7 @@ void TestFormula::evaluate_data()
     // Text functions
     row("left count", "@Left(Lastname; 1)", R"("D")");
     row("left count past end", "@Left(Lastname; 10)", R"("Doe")");
+    row("left huge count", "@Left(Form; 1e308) : @Subset(Tags; -1e308)", R"("Memo" : "red" : "green" : "blue")");
     row("left substring", R"(@Left("key=value"; "="))", R"("key")");
     row("left substring missing", R"(@Left("key"; "="))", R"("")");
     row("right count", "@Right(Tags; 2)", R"("ed" : "en" : "ue")");
@@ -313,6 +314,8 @@ void TestFormula::errors_data()
     row("text to number", "@TextToNumber(Form)", false, "@TextToNumber 不能把 \"Memo\" 转换为数字");
     row("subset zero", "@Subset(Tags; 0)", false, "@Subset 的个数不能为 0");
     row("subscript out of range", "Tags[4]", false, "下标 4 超出列表范围 (1 到 3)");
+    row("date from huge numbers", "@Date(1e308; 1; 1)", false, "@Date 的日期无效");
+    row("time shifted out of range", "@Created + 1e300", false, "日期时间超出范围");
     row("keyword as value", "[CN]", false, "关键字 [CN] 不能用作值");
     row("relative day is no constant", "[Today] + 1", false, "关键字 [TODAY] 不能用作值");
 }
