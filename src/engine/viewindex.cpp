@@ -10,7 +10,7 @@ namespace engine {
 namespace {
 
 // One column's sort key of one entry: empty values first, then numbers,
-// date-times and texts.
+// date-times and texts (Chinese texts last).
 struct SortKey {
     int rank = 0;
     double number = 0;
@@ -59,7 +59,10 @@ SortKey keyOf(const domino::NotesValue& v, const QCollator& collator)
         const QString t = v.text();
         if (t.isEmpty())
             return k;
-        k.rank = 3;
+        // Latin and other scripts first, then Chinese in pinyin order, as a
+        // Chinese user of Notes sees them (the zh collation alone would put
+        // Chinese before Latin).
+        k.rank = t.front().script() == QChar::Script_Han ? 4 : 3;
         k.text = collator.sortKey(withoutAccents(t));
     }
     return k;
@@ -71,7 +74,7 @@ int compareKeys(const SortKey& a, const SortKey& b)
         return a.rank < b.rank ? -1 : 1;
     if (a.rank == 1 || a.rank == 2)
         return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
-    if (a.rank == 3)
+    if (a.rank >= 3)
         return a.text->compare(*b.text);
     return 0;
 }

@@ -1,0 +1,295 @@
+// The DXL reader: every value form, note identity, and the refusal of broken
+// and hostile files with their own texts.
+#include "domino/dominoobjects.h"
+#include "engine/dbcache.h"
+#include "engine/dxlreader.h"
+#include "engine/notecontext.h"
+#include "engine/objects.h"
+#include "platform/error.h"
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace engine;
+using domino::NotesDateTime;
+using domino::NotesValue;
+using domino::NotesValueList;
+
+namespace {
+const QString kValues = QStringLiteral(QUILLET_TEST_DATA "/engine/values.dxl");
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write fixture");
+    f.write(bytes);
+    return path;
+}
+
+QString failureOf(const QString& path)
+{
+    try {
+        readDxlFile(path);
+    } catch (const platform::Error& e) {
+        return e.text();
+    }
+    return {};
+}
+
+NotesDateTime dt(QDate d, QTime t, std::optional<int> off)
+{
+    NotesDateTime x;
+    x.date = d;
+    x.time = t;
+    x.offsetSeconds = off;
+    return x;
+}
+} // namespace
+
+class ReaderTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void values_data();
+    void values();
+    void itemTypesAndOrder();
+    void noteIdentity();
+    void richText();
+    void attachments();
+    void singleNoteRoot();
+    void failures_data();
+    void failures();
+    void hostileFilesFailFast_data();
+    void hostileFilesFailFast();
+    void cacheReopensUnchangedAndRereadsChanged();
+};
+
+void ReaderTest::values_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<NotesValueList>("expected");
+    const int cst = 8 * 3600;
+    QTest::newRow("text with break and entities") << "Subject" << NotesValueList{QStringLiteral("第一行\nsecond & \"line\"")};
+    QTest::newRow("textlist with empty") << "Tags" << NotesValueList{QStringLiteral("甲"), "b", ""};
+    QTest::newRow("number") << "Amount" << NotesValueList{-12.5};
+    QTest::newRow("numberlist") << "Counts" << NotesValueList{1, 2.25, 1000};
+    QTest::newRow("datetime 2-digit offset") << "When"
+        << NotesValueList{dt(QDate(2019, 12, 25), QTime(15, 30, 9, 370), -4 * 3600)};
+    QTest::newRow("date only") << "Day" << NotesValueList{dt(QDate(2019, 12, 25), {}, std::nullopt)};
+    QTest::newRow("time only") << "Clock" << NotesValueList{dt({}, QTime(8, 9, 10, 50), std::nullopt)};
+    QTest::newRow("zulu") << "Zulu" << NotesValueList{dt(QDate(2019, 12, 25), QTime(15, 30, 9), 0)};
+    QTest::newRow("empty datetime") << "Never" << NotesValueList{NotesDateTime{}};
+    QTest::newRow("pair and date") << "Span"
+        << NotesValueList{NotesValue::list({dt(QDate(2020, 1, 1), QTime(8, 0), 3600), dt(QDate(2020, 1, 1), QTime(17, 0), 3600)}),
+                          dt(QDate(2020, 1, 2), {}, std::nullopt)};
+    QTest::newRow("updated by") << "$UpdatedBy" << NotesValueList{QStringLiteral("CN=张伟/O=Quillet"), "CN=Admin/O=Quillet"};
+    QTest::newRow("revisions") << "$Revisions"
+        << NotesValueList{dt(QDate(2019, 1, 2), QTime(9, 36, 30, 320), cst), dt(QDate(2019, 1, 2), QTime(10, 36, 30, 320), cst)};
+    QTest::newRow("empty textlist reads as one empty text") << "Empty" << NotesValueList{""};
+    QTest::newRow("raw item is opaque") << "Mime" << NotesValueList{""};
+    QTest::newRow("attachment gives its name") << "$FILE" << NotesValueList{"note.txt"};
+    QTest::newRow("form from attribute") << "form" << NotesValueList{"Sample"};
+    QTest::newRow("unknown item") << "NoSuchItem" << NotesValueList{};
+}
+
+void ReaderTest::values()
+{
+    QFETCH(QString, item);
+    QFETCH(NotesValueList, expected);
+    DatabaseObject db(readDxlFile(kValues));
+    auto doc = db.DocumentById(QStringLiteral("8FA"));
+    const NotesValueList got = doc->ItemValue(item);
+    QCOMPARE(got.size(), expected.size());
+    for (int i = 0; i < got.size(); ++i)
+        QVERIFY2(got[i] == expected[i], qPrintable(got[i].toText() + " != " + expected[i].toText()));
+}
+
+void ReaderTest::itemTypesAndOrder()
+{
+    DatabaseObject db(readDxlFile(kValues));
+    auto doc = db.DocumentById(QStringLiteral("8fa"));
+    QCOMPARE(doc->Items(), (QStringList{"Form", "$UpdatedBy", "$Revisions", "Subject", "Tags", "Amount", "Counts", "When",
+                                        "Day", "Clock", "Zulu", "Never", "Span", "Owner", "Readers", "Editors", "Empty",
+                                        "Mime", "Body", "$FILE"}));
+    const QList<QPair<QString, int>> types = {
+        {"Subject", domino::ItemTypes::Text},      {"Amount", domino::ItemTypes::Number},
+        {"When", domino::ItemTypes::DateTime},     {"Span", domino::ItemTypes::DateTime},
+        {"Owner", domino::ItemTypes::Names},       {"Readers", domino::ItemTypes::Readers},
+        {"Editors", domino::ItemTypes::Authors},   {"Body", domino::ItemTypes::RichText},
+        {"$FILE", domino::ItemTypes::Attachment},  {"Mime", 0x19},
+        {"$UpdatedBy", domino::ItemTypes::Names},
+    };
+    for (const auto& [name, type] : types)
+        QVERIFY2(doc->ItemByName(name)->ItemType() == type, qPrintable(name));
+    QVERIFY(doc->ItemByName(QStringLiteral("nothing")) == nullptr);
+    QVERIFY_THROWS_EXCEPTION(platform::Error, doc->ItemByName(QStringLiteral("Subject"))->AsRichText());
+}
+
+void ReaderTest::noteIdentity()
+{
+    auto raw = readDxlFile(kValues);
+    DatabaseObject db(raw);
+    QCOMPARE(db.Title(), QStringLiteral("值的形式"));
+    QCOMPARE(db.DocumentById(QStringLiteral("8FA"))->DocumentId(), QStringLiteral("8FA"));
+    QCOMPARE(db.DocumentById(QStringLiteral("NT000008fe"))->DocumentId(), QStringLiteral("8FE"));
+    QVERIFY_THROWS_EXCEPTION(platform::Error, db.DocumentById(QStringLiteral("999")));
+    QVERIFY_THROWS_EXCEPTION(platform::Error, db.DocumentById(QStringLiteral("not hex")));
+    // The third note has no note info: it gets an ID no other note has, and reads back by it.
+    QCOMPARE(raw->notes.size(), size_t(3));
+    const QString third = documentIdText(raw->notes[2]);
+    QVERIFY(third != "8FA" && third != "8FE");
+    QCOMPARE(db.DocumentById(third)->ItemValue("Form").value(0).toText(), QStringLiteral("NoInfo"));
+    // Parents: the attribute, and the raw $REF note reference list.
+    QVERIFY(raw->notes[1].hasParent);
+    QCOMPARE(QString::fromLatin1(raw->notes[1].parent.data(), 32), QStringLiteral("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA1"));
+    QVERIFY(raw->notes[2].hasParent);
+    QCOMPARE(db.DocumentById(third)->ItemValue("$REF").value(0).toText(), QString(32, u'A'));
+    QCOMPARE(raw->notes[0].created.unpack().toText(), QStringLiteral("2019-01-02 09:36:30.32"));
+    QCOMPARE(raw->notes[0].modified.unpack().offsetSeconds, std::optional<int>(5 * 3600 + 1800));
+}
+
+void ReaderTest::richText()
+{
+    DatabaseObject db(readDxlFile(kValues));
+    auto body = db.DocumentById(QStringLiteral("8FA"))->ItemByName(QStringLiteral("body"))->AsRichText();
+    QCOMPARE(body->PlainText(true, 0),
+             QStringLiteral("The quick brown fox jumps over the lazy dog again and again.\n加粗的文字\n下一行\n\n单元格"));
+    QCOMPARE(body->PlainText(true, 20),
+             QStringLiteral("The quick brown fox\njumps over the lazy\ndog again and again.\n加粗的文字\n下一行\n\n单元格"));
+    QCOMPARE(wrapPlainText(QStringLiteral("一二三四五六七"), false, 3), QStringLiteral("一二三\n四五六\n七"));
+    QCOMPARE(wrapPlainText(QStringLiteral("a\tb"), true, 0), QStringLiteral("ab"));
+    QCOMPARE(body->EmbeddedObjects(), QStringList{"note.txt"});
+    QVERIFY(body->EmbeddedObject(QStringLiteral("note.txt")) != nullptr);
+    QVERIFY(body->EmbeddedObject(QStringLiteral("other")) == nullptr);
+    // ItemValue of rich text is its plain text, unwrapped.
+    QVERIFY(db.DocumentById("8FA")->ItemValue("Body").value(0).toText().startsWith("The quick brown fox jumps over"));
+}
+
+void ReaderTest::attachments()
+{
+    QTemporaryDir dir;
+    DatabaseObject db(readDxlFile(kValues));
+    auto doc = db.DocumentById(QStringLiteral("8FA"));
+    QVERIFY(doc->HasAttachments());
+    auto att = doc->Attachment(QStringLiteral("note.txt"));
+    QVERIFY(att);
+    QCOMPARE(att->FileSize(), qint64(14));
+    att->ExtractTo(dir.filePath("out.txt"));
+    QFile f(dir.filePath("out.txt"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("hello, world!\n"));
+    QVERIFY(doc->Attachment(QStringLiteral("missing.txt")) == nullptr);
+    // A compressed attachment fails with a text that names the compression, and writes nothing.
+    auto packed = db.DocumentById(QStringLiteral("8FE"))->Attachment(QStringLiteral("packed.bin"));
+    QVERIFY(packed);
+    try {
+        packed->ExtractTo(dir.filePath("packed.bin"));
+        QFAIL("extracted a huffman-compressed file");
+    } catch (const platform::Error& e) {
+        QVERIFY2(e.text().contains("huffman"), qPrintable(e.text()));
+    }
+    QVERIFY(!QFile::exists(dir.filePath("packed.bin")));
+    QVERIFY(!db.DocumentById(documentIdText(db.database()->notes[2]))->HasAttachments());
+}
+
+void ReaderTest::singleNoteRoot()
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "note.xml",
+        "<?xml version='1.0'?><note class='document' version='11.0'><noteinfo noteid='8fa' unid='C12585B4004B62316B135DC8E8B5B740'/>"
+        "<item name='Subject'><text>Hi</text></item></note>");
+    DatabaseObject db(readDxlFile(path));
+    QVERIFY(db.Views().isEmpty());
+    QCOMPARE(db.DocumentById("8FA")->ItemValue("Subject").value(0).toText(), QStringLiteral("Hi"));
+    const QString prefixed = writeFile(dir, "prefixed.xml",
+        "<dxl:document xmlns:dxl='http://www.lotus.com/dxl' form='F'><dxl:noteinfo noteid='20'/>"
+        "<dxl:item dxl:name='A'><dxl:number>7</dxl:number></dxl:item></dxl:document>");
+    DatabaseObject db2(readDxlFile(prefixed));
+    QCOMPARE(db2.DocumentById("20")->ItemValue("A").value(0).number(), 7.0);
+}
+
+void ReaderTest::failures_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("数据库文件为空");
+    QTest::newRow("blank") << QByteArray("  \n\n") << QStringLiteral("数据库文件为空");
+    QTest::newRow("binary nsf") << QByteArray("\x1A\0\x04\0\0\0\0\0", 8) << QStringLiteral("二进制格式的NSF数据库");
+    QTest::newRow("no xml") << QByteArray("hello world") << QStringLiteral("不是XML文件");
+    QTest::newRow("other xml root") << QByteArray("<html><body/></html>") << QStringLiteral("根元素为<html>");
+    QTest::newRow("malformed with line and column")
+        << QByteArray("<database>\n<document>\n  <item name='a'></document>\n</database>")
+        << QStringLiteral("第3行第20列");
+    QTest::newRow("truncated") << QByteArray("<database><document><item name='a'><text>abc")
+                               << QStringLiteral("文件不完整");
+    QTest::newRow("comment only") << QByteArray("<?xml version='1.0'?><!-- nothing -->")
+                                  << QStringLiteral("没有XML内容");
+}
+
+void ReaderTest::failures()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString text = failureOf(writeFile(dir, "db.nsf", content));
+    QVERIFY2(text.contains(expected), qPrintable(text));
+    QVERIFY2(text.contains(dir.path()) || text.contains(u'行'), qPrintable(text));
+    QVERIFY(failureOf(dir.filePath("missing.dxl")).contains(QStringLiteral("数据库文件不存在")));
+}
+
+void ReaderTest::hostileFilesFailFast_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+    QByteArray deep = "<database>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>";
+    QTest::newRow("deep nesting") << deep << QStringLiteral("嵌套层次过深");
+    QTest::newRow("huge attribute") << "<database title='" + QByteArray(3 << 20, 'x') + "'/>"
+                                    << QStringLiteral("属性值过长");
+    QByteArray laughs = "<?xml version='1.0'?><!DOCTYPE database [<!ENTITY a0 'lol'>";
+    for (int i = 1; i < 12; ++i)
+        laughs += QStringLiteral("<!ENTITY a%1 '&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;'>").arg(i).arg(i - 1).toLatin1();
+    laughs += "]><database title='&a11;'/>";
+    QTest::newRow("billion laughs") << laughs << QStringLiteral("内部DTD");
+    QTest::newRow("external entity")
+        << QByteArray("<!DOCTYPE database [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><database title='&x;'/>")
+        << QStringLiteral("内部DTD");
+    QTest::newRow("undefined entity") << QByteArray("<database title='&x;'/>") << QStringLiteral("未定义的实体");
+}
+
+void ReaderTest::hostileFilesFailFast()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "bad.dxl", content);
+    QElapsedTimer t;
+    t.start();
+    const QString text = failureOf(path);
+    QVERIFY2(text.contains(expected), qPrintable(text));
+    QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+}
+
+void ReaderTest::cacheReopensUnchangedAndRereadsChanged()
+{
+    QTemporaryDir dir;
+    const QByteArray v1 = "<database><document><noteinfo noteid='4'/><item name='A'><text>one</text></item></document></database>";
+    const QString path = writeFile(dir, "c.dxl", v1);
+    DatabasePtr first = openDatabaseFile(path);
+    QElapsedTimer t;
+    t.start();
+    DatabasePtr again = openDatabaseFile(path);
+    QVERIFY(t.nsecsElapsed() < 1000000);
+    QCOMPARE(again.get(), first.get());
+    QTest::qWait(20);  // a later modification time
+    writeFile(dir, "c.dxl", QByteArray(v1).replace("one", "two!"));
+    DatabasePtr changed = openDatabaseFile(path);
+    QVERIFY(changed.get() != first.get());
+    QCOMPARE(DatabaseObject(changed).DocumentById("4")->ItemValue("A").value(0).toText(), QStringLiteral("two!"));
+    clearDatabaseCache();
+}
+
+QTEST_GUILESS_MAIN(ReaderTest)
+#include "tst_reader.moc"
