@@ -19,8 +19,7 @@ QString makerWebAddress() { return QStringLiteral("www.quillet.example"); }
 
 QString supportContactLine()
 {
-    return QString::fromUtf8("技术支持：") + makerTelephone() + QString::fromUtf8("  客服QQ：") +
-           makerSupportQQ();
+    return QString::fromUtf8("技术支持电话：") + makerTelephone();
 }
 
 } // namespace app

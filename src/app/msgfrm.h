@@ -4,11 +4,23 @@
 #include <QFrame>
 #include <QList>
 #include <QPixmap>
+#include <QLabel>
 #include <QWidget>
 
-class QLabel;
 class QProgressBar;
 class QTimer;
+
+// The message label is only 12 pixels high, as tall as its font. A CJK font's
+// line box is taller than that, and QLabel would cut the glyphs off at the
+// bottom; this label puts the baseline so that the ideographs fit.
+class TMsgLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
 
 class TMsgFrm : public QWidget {
     Q_OBJECT

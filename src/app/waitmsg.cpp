@@ -3,7 +3,9 @@
 #include "app/mainwindow.h"
 #include "app/msgfrm.h"
 #include <QGuiApplication>
+#include <QFontMetricsF>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
@@ -37,6 +39,17 @@ void showWindow(TMsgFrm* f)
 
 } // namespace
 
+void TMsgLabel::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setFont(font());
+    p.setPen(palette().color(QPalette::WindowText));
+    // Ideographs span about 0.88 em above the baseline and 0.12 em below it.
+    const qreal em = font().pixelSize() > 0 ? font().pixelSize() : QFontMetricsF(font()).height();
+    const qreal baseline = (height() + 0.76 * em) / 2;
+    p.drawText(QPointF(0, baseline), text());
+}
+
 TMsgFrm::TMsgFrm(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
@@ -61,7 +74,7 @@ TMsgFrm::TMsgFrm(QWidget* parent)
     font.setPixelSize(12);
     MsgPanel->setFont(font);
 
-    LblMsg = new QLabel(QString::fromUtf8("正在导入数据，请稍候..."), MsgPanel);
+    LblMsg = new TMsgLabel(QString::fromUtf8("正在导入数据，请稍候..."), MsgPanel);
     LblMsg->setObjectName(QStringLiteral("LblMsg"));
     LblMsg->setGeometry(22, 6, 299, 12);
     LblMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
