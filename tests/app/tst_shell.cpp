@@ -1,6 +1,7 @@
 // The application shell: error report and guard, dialog filters, the main
 // window's layout and commands, start-up, the splitter bar and the list.
 #include "apptestutil.h"
+#include "app/application.h"
 #include "app/guard.h"
 #include "app/icons.h"
 #include "app/listview.h"
@@ -46,6 +47,7 @@ private Q_SLOTS:
     void errorReportText_data();
     void errorReportText();
     void guardReportsWhatHandlersThrow();
+    void applicationCatchesWhatEventHandlersThrow();
     void fileFilter_data();
     void fileFilter();
 
@@ -120,6 +122,32 @@ void TestShell::guardReportsWhatHandlersThrow()
              QStringList({QString::fromUtf8("连接视图出错."), QStringLiteral("bad alloc.")}));
     QVERIFY(!app::runGuarded([] { throw 5; }));
     QCOMPARE(prompts().messages().size(), 3);
+}
+
+namespace {
+// An event handler that fails the way a careless command would.
+class Thrower : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw platform::Error(QStringLiteral("event failed"));
+        return QObject::event(e);
+    }
+};
+} // namespace
+
+void TestShell::applicationCatchesWhatEventHandlersThrow()
+{
+    // These tests run under the program's own application object.
+    QVERIFY(qobject_cast<app::QuilletApplication*>(qApp));
+    Thrower t;
+    QEvent e(QEvent::User);
+    QCoreApplication::sendEvent(&t, &e);
+    QCoreApplication::postEvent(&t, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    QCOMPARE(prompts().messages(), QStringList({QStringLiteral("event failed."), QStringLiteral("event failed.")}));
+    QCOMPARE(prompts().asked().first().icon, platform::MessageIcon::Error);
 }
 
 void TestShell::fileFilter_data()
@@ -489,5 +517,11 @@ void TestShell::listViewBatchAndDoubleClick()
     QCOMPARE(list.reportView()->selectionModel()->selectedIndexes().size(), 10);
 }
 
-QTEST_MAIN(TestShell)
+int main(int argc, char** argv)
+{
+    app::QuilletApplication application(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    TestShell tests;
+    return QTest::qExec(&tests, argc, argv);
+}
 #include "tst_shell.moc"
