@@ -111,11 +111,32 @@ QUILLET_BENCH(startup)
         if (domino::DominoInstalled())
             (void)domino::DominoPath();
     });
+    // At a real start the hive is read from its file once: a fresh copy per
+    // run makes the probes pay for that, as the program does.
+    int copy = 0;
+    double probesCold = 1e300;
+    for (int run = 0; run < kRuns; ++run) {
+        const QString fresh = dir + QStringLiteral("/hklm-%1.reg").arg(++copy);
+        QFile::copy(hivePath, fresh);
+        platform::setMachineHivePath(fresh);
+        probesCold = std::min(probesCold, bench::bestMs(1, [] {
+            (void)domino::NotesInstalled();
+            (void)domino::DominoInstalled();
+            if (domino::NotesInstalled())
+                (void)domino::NotesPath();
+            if (domino::DominoInstalled())
+                (void)domino::DominoPath();
+        }));
+    }
+    platform::setMachineHivePath(hivePath);
     const QString installDir = domino::DominoPath();
     const double registration =
         bench::bestMs(kRuns, [&] { domino::CheckComponentRegistration(installDir); });
     const double settings = bench::bestMs(kRuns, [&] { (void)domino::ReadSettings(dir); });
-    ctx.ratio(QStringLiteral("installation probes"), probes, bestTotal, QStringLiteral("ms"));
+    ctx.ratio(QStringLiteral("installation probes, hive read from its file"), probesCold, bestTotal,
+              QStringLiteral("ms"));
+    ctx.ratio(QStringLiteral("installation probes, hive already read"), probes, bestTotal,
+              QStringLiteral("ms"));
     ctx.ratio(QStringLiteral("registration check"), registration, bestTotal, QStringLiteral("ms"));
     ctx.ratio(QStringLiteral("reading the settings"), settings, bestTotal, QStringLiteral("ms"));
     if (!prompts.messages().isEmpty())
