@@ -91,7 +91,8 @@ public:
         parser_ = XML_ParserCreate(nullptr);
         XML_SetUserData(parser_, this);
         XML_SetElementHandler(parser_, &Reader::onStart, &Reader::onEnd);
-        XML_SetCharacterDataHandler(parser_, &Reader::onText);
+        // The character data handler is set only while a value is collected:
+        // most of a large file is base64 that nothing needs to see.
         XML_SetStartDoctypeDeclHandler(parser_, &Reader::onDoctype);
         XML_SetEntityDeclHandler(parser_, &Reader::onEntity);
         XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
@@ -526,8 +527,10 @@ private:
 
     void beginChars()
     {
-        if (collect_ == 0)
+        if (collect_ == 0) {
             chars_.clear();
+            XML_SetCharacterDataHandler(parser_, &Reader::onText);
+        }
         ++collect_;
     }
     std::string takeChars()
@@ -535,8 +538,10 @@ private:
         if (collect_ > 0)
             --collect_;
         std::string s;
-        if (collect_ == 0)
+        if (collect_ == 0) {
             s.swap(chars_);
+            XML_SetCharacterDataHandler(parser_, nullptr);
+        }
         return s;
     }
 
@@ -648,8 +653,21 @@ private:
         }
     }
 
+    // Unbalanced markup must not leave a collection running into the next value.
+    void resetChars()
+    {
+        collect_ = 0;
+        binary_ = 0;
+        richDepth_ = 0;
+        parDepth_ = 0;
+        inFile_ = false;
+        chars_.clear();
+        XML_SetCharacterDataHandler(parser_, nullptr);
+    }
+
     void endItem()
     {
+        resetChars();
         if (!item_.active)
             return;
         item_.active = false;
@@ -820,6 +838,7 @@ private:
         if (stack_.size() + 1 == viewDepth_) {
             db_->views.push_back(std::move(*view_));
             view_.reset();
+            resetChars();
             inColumn_ = false;
             return;
         }

@@ -1,0 +1,153 @@
+// The local engine on a large database: opening against a bare expat pass
+// over the same bytes, memory against the file's size, reopening, pages at
+// the start, middle and end of a view, and single-document access.
+#include "bench.h"
+#include "engine/dbcache.h"
+#include "engine/dxlreader.h"
+#include "engine/notecontext.h"
+#include "engine/objects.h"
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <expat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kDocuments = 100000;
+constexpr int kAttachmentBytes = 1900;  // about 500 MB of DXL for 100,000 documents
+
+// A database of our own when quillet-gendxl is not built: the same shape
+// (summary items, a rich-text body with an attachment, a sorted view).
+void writeOwnDatabase(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return;
+    QByteArray blob(kAttachmentBytes, '\0');
+    for (int i = 0; i < blob.size(); ++i)
+        blob[i] = char((i * 7919) & 0xFF);
+    const QByteArray b64 = blob.toBase64();
+    QByteArray wrapped;
+    for (int i = 0; i < b64.size(); i += 76)
+        wrapped += b64.mid(i, 76) + '\n';
+    f.write("<?xml version='1.0' encoding='utf-8'?>\n<database xmlns='http://www.lotus.com/dxl' title='bench'>\n"
+            "<view name='全部文档'><code event='selection'><formula>SELECT @All</formula></code>"
+            "<column itemname='Subject' sort='ascending'><columnheader title='主题'/></column>"
+            "<column itemname='From'><columnheader title='作者'/></column>"
+            "<column itemname='Amount'><columnheader title='金额'/></column></view>\n");
+    for (int i = 0; i < kDocuments; ++i) {
+        QByteArray d = QStringLiteral("<document form='Memo'><noteinfo noteid='%1' unid='%2'/>"
+                                      "<item name='Subject'><text>主题 Subject %3</text></item>"
+                                      "<item name='From' names='true'><text>CN=张伟/O=Quillet</text></item>"
+                                      "<item name='Amount'><number>%4</number></item>"
+                                      "<item name='PostedDate'><datetime>20191225T153009,37+08</datetime></item>"
+                                      "<item name='Body'><richtext><par>正文 %3</par><par><attachmentref name='a.bin'/></par></richtext></item>"
+                                      "<item name='$FILE'><object><file hosttype='msdos' name='a.bin'><filedata>\n")
+                           .arg(QString::number(4 + 4 * i, 16))
+                           .arg(QString::number(i, 16).rightJustified(32, u'0'))
+                           .arg((i * 7877) % kDocuments, 6, 10, QChar(u'0'))
+                           .arg(i * 1.25)
+                           .toUtf8();
+        f.write(d);
+        f.write(wrapped);
+        f.write("</filedata></file></object></item></document>\n");
+    }
+    f.write("</database>\n");
+}
+
+double bareExpatMs(const QString& path)
+{
+    return bench::bestMs(1, [&] {
+        XML_Parser p = XML_ParserCreate(nullptr);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        constexpr int kChunk = 4 << 20;
+        for (;;) {
+            void* buf = XML_GetBuffer(p, kChunk);
+            const ssize_t n = ::read(fd, buf, kChunk);
+            if (XML_ParseBuffer(p, int(n > 0 ? n : 0), n <= 0) != XML_STATUS_OK || n <= 0)
+                break;
+        }
+        ::close(fd);
+        XML_ParserFree(p);
+    });
+}
+
+void resetPeakRss()
+{
+    // Writing 5 to clear_refs resets VmHWM, so the peak that follows is the engine's.
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+double currentRssMiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+} // namespace
+
+QUILLET_BENCH(engine)
+{
+    const QString path = ctx.workDir() + QStringLiteral("/bench.dxl");
+    const QString gendxl = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-gendxl");
+    if (QFileInfo(gendxl).isExecutable()) {
+        QProcess::execute(gendxl, {"--docs", QString::number(kDocuments), "--attachment-bytes",
+                                   QString::number(kAttachmentBytes), "--out", path});
+        ctx.note(QStringLiteral("database written by quillet-gendxl"));
+    } else {
+        writeOwnDatabase(path);
+        ctx.note(QStringLiteral("database written by the bench's own generator"));
+    }
+    const double fileMiB = QFileInfo(path).size() / 1048576.0;
+    ctx.report(QStringLiteral("file size"), fileMiB, QStringLiteral("MiB"));
+
+    const double bare = bareExpatMs(path);
+    const double before = currentRssMiB();
+    resetPeakRss();
+    engine::DatabasePtr db;
+    const double open = bench::bestMs(1, [&] { db = engine::openDatabaseFile(path); });
+    ctx.ratio(QStringLiteral("open against bare expat pass"), open, bare, QStringLiteral("ms"));
+    ctx.ratio(QStringLiteral("peak memory of the open against file size"), bench::peakRssMiB() - before, fileMiB,
+              QStringLiteral("MiB"));
+    ctx.report(QStringLiteral("documents"), double(db->notes.size()), QString());
+
+    ctx.report(QStringLiteral("reopen unchanged"),
+               bench::bestMs(5, [&] { engine::openDatabaseFile(path); }), QStringLiteral("ms"));
+
+    engine::DatabaseObject dbo(db);
+    domino::ViewPtr view;
+    ctx.report(QStringLiteral("first ViewByName (builds the sorted index)"),
+               bench::bestMs(1, [&] { view = dbo.ViewByName(QStringLiteral("全部文档")); }), QStringLiteral("ms"));
+    const int count = view->DocumentCount();
+    for (int start : {1, count / 2, count - 99}) {
+        const double ms = bench::bestMs(3, [&] {
+            auto doc = view->NthDocument(start);
+            for (int i = 0; i < 100 && doc; ++i) {
+                doc->DocumentId();
+                doc->ColumnValues();
+                doc = view->NextDocument(doc);
+            }
+        });
+        ctx.report(QStringLiteral("page of 100 at %1").arg(start), ms, QStringLiteral("ms"));
+    }
+
+    const QString id = engine::documentIdText(db->notes[db->notes.size() / 2]);
+    ctx.report(QStringLiteral("DocumentById"), bench::bestMs(20, [&] { dbo.DocumentById(id); }), QStringLiteral("ms"));
+    auto doc = dbo.DocumentById(id);
+    ctx.report(QStringLiteral("Items and every ItemValue of one document"), bench::bestMs(20, [&] {
+                   for (const QString& item : doc->Items())
+                       doc->ItemValue(item);
+               }),
+               QStringLiteral("ms"));
+    engine::clearDatabaseCache();
+}
