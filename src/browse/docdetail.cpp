@@ -82,8 +82,11 @@ void TfrmdocDetail::setRows(const QList<std::pair<QString, QString>>& rows)
     StringGrid1->setRowCount(int(rows.size()) + 1);
     StringGrid1->setItem(0, 0, fixedCell(QStringLiteral("文档域名"), pal));
     StringGrid1->setItem(0, 1, fixedCell(QStringLiteral("域值"), pal));
+    // The columns keep their narrow widths; a tool tip shows what they cut off.
     for (int r = 0; r < rows.size(); ++r) {
-        StringGrid1->setItem(r + 1, 0, fixedCell(rows[r].first, pal));
+        QTableWidgetItem* name = fixedCell(rows[r].first, pal);
+        name->setToolTip(rows[r].first);
+        StringGrid1->setItem(r + 1, 0, name);
         QTableWidgetItem* value = valueCell(rows[r].second);
         value->setToolTip(rows[r].second);
         StringGrid1->setItem(r + 1, 1, value);

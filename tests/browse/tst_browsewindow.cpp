@@ -89,6 +89,7 @@ struct PageFake {
     int failValuesAt = -1;    // ColumnValues throws for that document
     int failNextAt = -1;      // NextDocument throws after that document
     bool failNth = false;
+    bool failViews = false;
 };
 
 class FakeDoc : public domino::INotesDocument {
@@ -143,11 +144,31 @@ private:
 class FakePageDb : public domino::INotesDatabase {
 public:
     explicit FakePageDb(const PageFake& f) : f_(f) {}
-    QStringList Views() override { return {QStringLiteral("假视图")}; }
+    QStringList Views() override
+    {
+        if (f_.failViews)
+            throw platform::Error(QStringLiteral("Views failed"));
+        return {QStringLiteral("假视图")};
+    }
     domino::ViewPtr ViewByName(const QString&) override { return std::make_shared<FakePageView>(f_); }
     domino::DocumentPtr DocumentById(const QString&) override { return nullptr; }
     QString FilePath() override { return {}; }
     QString Title() override { return {}; }
+
+private:
+    const PageFake& f_;
+};
+
+class FakePageSession : public domino::INotesSession {
+public:
+    explicit FakePageSession(const PageFake& f) : f_(f) {}
+    void StartSessionAs(const QString&, const QString&) override {}
+    void StartSession(const QString&) override {}
+    domino::DatabasePtr OpenDatabase(const QString&, const QString&, bool) override
+    {
+        return std::make_shared<FakePageDb>(f_);
+    }
+    domino::NotesValueList EvaluateFormula(const QString&, const domino::DocumentPtr&) override { return {}; }
 
 private:
     const PageFake& f_;
@@ -617,16 +638,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("docCount");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("columns");
         const QString fresh = u("视图：假视图(假视图) 共有文档:3");
         QTest::newRow("whole page") << 0 << QStringList{"901:v1|1.5", "902:v2|3", "903:v3|4.5"} << 3 << 3
-                                    << QString() << fresh;
-        QTest::newRow("no first document") << 1 << QStringList{} << 0 << 0 << QString() << u("之前");
+                                    << QString() << fresh << 3;
+        QTest::newRow("no first document") << 1 << QStringList{} << 0 << 0 << QString() << u("之前") << 3;
         QTest::newRow("values of one row") << 2 << QStringList{"901:v1|1.5", "902:", "903:v3|4.5"} << 3 << 3
-                                           << QString() << fresh;
+                                           << QString() << fresh << 3;
         QTest::newRow("next document") << 3 << QStringList{"901:v1|1.5", "902:v2|3"} << 2 << 3
-                                       << u("读取数据出错:NextDocument failed") << fresh;
+                                       << u("读取数据出错:NextDocument failed") << fresh << 3;
         QTest::newRow("fewer values and titles") << 4 << QStringList{"901:v1|1.5", "902:only|", "903:v3|4.5"}
-                                                 << 3 << 3 << QString() << fresh;
+                                                 << 3 << 3 << QString() << fresh << 3;
+        QTest::newRow("no columns") << 5 << QStringList{"901:", "902:", "903:"} << 3 << 3 << QString() << fresh
+                                    << 1;
     }
     void pageFailures()
     {
@@ -636,6 +660,7 @@ private Q_SLOTS:
         QFETCH(int, docCount);
         QFETCH(QString, message);
         QFETCH(QString, status);
+        QFETCH(int, columns);
         PageFake f;
         if (kind == 1)
             f.failNth = true;
@@ -645,6 +670,8 @@ private Q_SLOTS:
             f.failNextAt = 2;
         if (kind == 4)
             f.shortValuesAt = 2, f.titles = {QStringLiteral("A")};
+        if (kind == 5)
+            f.columns = 0, f.titles = {};
         openWindow();
         w->StatusBar1->setPanelText(1, u("之前"));
         domino::TNotesDatabase db;
@@ -655,14 +682,37 @@ private Q_SLOTS:
         for (int i = 0; i < w->ListView1->itemCount(); ++i)
             got << w->ListView1->itemCaption(i) + u':' + w->ListView1->subItems(i).join(u'|');
         QCOMPARE(got, rows);
-        QCOMPARE(w->ListView1->columnCount(), 3);
-        QCOMPARE(w->ListView1->columnCaption(2), kind == 4 ? QString() : QStringLiteral("B"));
+        QCOMPARE(w->ListView1->columnCount(), columns);
+        QCOMPARE(w->ListView1->columnWidth(0), w->ListView1->Width() / columns);
+        QCOMPARE(w->ListView1->columnCaption(2), kind == 4 || kind == 5 ? QString() : QStringLiteral("B"));
         QCOMPARE(w->DocPos, docPos);
         QCOMPARE(w->DocCount, docCount);
         QCOMPARE(inst->prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(w->StatusBar1->panelText(1), status);
         QVERIFY(!app::waitState().open);
         QVERIFY(!w->ListView1->updating());
+    }
+
+    // Views that cannot be read once the database is open go to the error
+    // report; the database's path is already kept.
+    void viewsFailAfterOpen()
+    {
+        PageFake f;
+        f.failViews = true;
+        openWindow();
+        w->TreeView1->Tag = 1;
+        QTreeWidgetItem* r = w->TreeView1->addNode(nullptr, QStringLiteral("SRV(/data)"), 0, 0);
+        QTreeWidgetItem* folder = w->TreeView1->addNode(r, u("人事 档案"), 1, 1);
+        QTreeWidgetItem* db = w->TreeView1->addNode(folder, u("员工 名单.NSF"), 2, 2);
+        w->ListView1->addItem(QStringLiteral("earlier"), 3);
+        w->Session->ConnectTo(std::make_shared<FakePageSession>(f));
+        click(db);
+        QCOMPARE(inst->prompts.asked().size(), 1);
+        QCOMPARE(inst->prompts.asked()[0].icon, platform::MessageIcon::Error);
+        QVERIFY(inst->prompts.asked()[0].text.startsWith(QStringLiteral("Views failed")));
+        QCOMPARE(w->DbFile, u("人事 档案/员工 名单.NSF"));
+        QCOMPARE(db->childCount(), 0);
+        QCOMPARE(captions(*w->ListView1), QStringList{QStringLiteral("earlier")});
     }
 };
 
