@@ -9,7 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-#include <unordered_map>
+#include <array>
 
 namespace engine {
 namespace {
@@ -21,31 +21,81 @@ enum class Tag : uint8_t {
     Formula, Binary, SectionTitle, NoteRef, Acl, Created, Modified,
 };
 
+struct TagName {
+    const char* name;
+    size_t length;
+    Tag tag;
+};
+
+// Called for every element of files of hundreds of megabytes: a scan of the
+// few names that share the first letter is cheaper than hashing.
 Tag tagOf(const char* qname)
 {
-    static const std::unordered_map<std::string_view, Tag> tags = {
-        {"database", Tag::Database}, {"document", Tag::Document}, {"note", Tag::Note},
-        {"noteinfo", Tag::NoteInfo}, {"updatedby", Tag::UpdatedBy}, {"revisions", Tag::Revisions},
-        {"name", Tag::Name}, {"item", Tag::Item}, {"text", Tag::Text}, {"textlist", Tag::TextList},
-        {"number", Tag::Number}, {"numberlist", Tag::NumberList}, {"datetime", Tag::DateTime},
-        {"datetimelist", Tag::DateTimeList}, {"datetimepair", Tag::DateTimePair},
-        {"richtext", Tag::RichText}, {"par", Tag::Par}, {"break", Tag::Break},
-        {"object", Tag::Object}, {"file", Tag::File}, {"filedata", Tag::FileData},
-        {"rawitemdata", Tag::RawItemData}, {"attachmentref", Tag::AttachmentRef},
-        {"objectref", Tag::ObjectRef}, {"view", Tag::View}, {"folder", Tag::Folder},
-        {"column", Tag::Column}, {"columnheader", Tag::ColumnHeader}, {"code", Tag::Code},
-        {"formula", Tag::Formula}, {"sectiontitle", Tag::SectionTitle},
-        {"picture", Tag::Binary}, {"notesbitmap", Tag::Binary}, {"jpeg", Tag::Binary},
-        {"gif", Tag::Binary}, {"png", Tag::Binary}, {"bmp", Tag::Binary},
-        {"imagedata", Tag::Binary}, {"itemdata", Tag::Binary}, {"cgm", Tag::Binary},
-        {"notesdata", Tag::Binary}, {"svg", Tag::Binary}, {"pict", Tag::Binary},
-        {"noteref", Tag::NoteRef}, {"entry", Tag::NoteRef}, {"acl", Tag::Acl},
-        {"created", Tag::Created}, {"modified", Tag::Modified},
+    static const TagName names[] = {
+        {"database", 8, Tag::Database},
+        {"document", 8, Tag::Document},
+        {"note", 4, Tag::Note},
+        {"noteinfo", 8, Tag::NoteInfo},
+        {"updatedby", 9, Tag::UpdatedBy},
+        {"revisions", 9, Tag::Revisions},
+        {"name", 4, Tag::Name},
+        {"item", 4, Tag::Item},
+        {"text", 4, Tag::Text},
+        {"textlist", 8, Tag::TextList},
+        {"number", 6, Tag::Number},
+        {"numberlist", 10, Tag::NumberList},
+        {"datetime", 8, Tag::DateTime},
+        {"datetimelist", 12, Tag::DateTimeList},
+        {"datetimepair", 12, Tag::DateTimePair},
+        {"richtext", 8, Tag::RichText},
+        {"par", 3, Tag::Par},
+        {"break", 5, Tag::Break},
+        {"object", 6, Tag::Object},
+        {"file", 4, Tag::File},
+        {"filedata", 8, Tag::FileData},
+        {"rawitemdata", 11, Tag::RawItemData},
+        {"attachmentref", 13, Tag::AttachmentRef},
+        {"objectref", 9, Tag::ObjectRef},
+        {"view", 4, Tag::View},
+        {"folder", 6, Tag::Folder},
+        {"column", 6, Tag::Column},
+        {"columnheader", 12, Tag::ColumnHeader},
+        {"code", 4, Tag::Code},
+        {"formula", 7, Tag::Formula},
+        {"sectiontitle", 12, Tag::SectionTitle},
+        {"picture", 7, Tag::Binary},
+        {"notesbitmap", 11, Tag::Binary},
+        {"jpeg", 4, Tag::Binary},
+        {"gif", 3, Tag::Binary},
+        {"png", 3, Tag::Binary},
+        {"bmp", 3, Tag::Binary},
+        {"imagedata", 9, Tag::Binary},
+        {"itemdata", 8, Tag::Binary},
+        {"cgm", 3, Tag::Binary},
+        {"notesdata", 9, Tag::Binary},
+        {"svg", 3, Tag::Binary},
+        {"pict", 4, Tag::Binary},
+        {"noteref", 7, Tag::NoteRef},
+        {"entry", 5, Tag::NoteRef},
+        {"acl", 3, Tag::Acl},
+        {"created", 7, Tag::Created},
+        {"modified", 8, Tag::Modified}
     };
+    static const auto buckets = [] {
+        std::array<std::vector<TagName>, 26> b;
+        for (const TagName& n : names)
+            b[size_t(n.name[0] - 'a')].push_back(n);
+        return b;
+    }();
     const char* colon = std::strrchr(qname, ':');
-    std::string_view name(colon ? colon + 1 : qname);
-    auto it = tags.find(name);
-    return it == tags.end() ? Tag::Other : it->second;
+    const char* name = colon ? colon + 1 : qname;
+    if (*name < 'a' || *name > 'z')
+        return Tag::Other;
+    const size_t length = std::strlen(name);
+    for (const TagName& n : buckets[size_t(*name - 'a')])
+        if (n.length == length && std::memcmp(n.name, name, length) == 0)
+            return n.tag;
+    return Tag::Other;
 }
 
 const char* attr(const char** atts, const char* name)
@@ -68,7 +118,10 @@ struct ItemState {
     bool active = false;
     std::string name;
     uint8_t flags = 0;
-    std::vector<std::string> texts;
+    // Text values; the strings are reused from item to item, so reading
+    // millions of values does not allocate for each.
+    std::vector<std::string> textStore;
+    size_t textCount = 0;
     std::vector<double> numbers;
     std::vector<std::pair<PackedDateTime, std::optional<PackedDateTime>>> dates;
     bool sawText = false, sawNumber = false, sawDate = false, sawRich = false;
@@ -78,9 +131,29 @@ struct ItemState {
     std::string rich;
     std::vector<std::pair<uint8_t, std::string>> refs;
     uint32_t file = 0;
+
+    void addText(std::string_view t)
+    {
+        if (textCount < textStore.size())
+            textStore[textCount].assign(t);
+        else
+            textStore.emplace_back(t);
+        ++textCount;
+    }
     void reset()
     {
-        *this = ItemState();
+        active = false;
+        name.clear();
+        flags = 0;
+        textCount = 0;
+        numbers.clear();
+        dates.clear();
+        sawText = sawNumber = sawDate = sawRich = sawRaw = sawFile = false;
+        rawType = 0;
+        raw.clear();
+        rich.clear();
+        refs.clear();
+        file = 0;
     }
 };
 
@@ -533,16 +606,15 @@ private:
         }
         ++collect_;
     }
-    std::string takeChars()
+    // The collected text; valid until the next collection begins.
+    std::string_view takeChars()
     {
         if (collect_ > 0)
             --collect_;
-        std::string s;
-        if (collect_ == 0) {
-            s.swap(chars_);
-            XML_SetCharacterDataHandler(parser_, nullptr);
-        }
-        return s;
+        if (collect_ > 0)
+            return {};
+        XML_SetCharacterDataHandler(parser_, nullptr);
+        return chars_;
     }
 
     void endInNote(Tag tag)
@@ -556,7 +628,7 @@ private:
             break;
         case Tag::Name:
             if (item_.active && !stack_.empty() && stack_.back() == Tag::UpdatedBy) {
-                item_.texts.push_back(takeChars());
+                item_.addText(takeChars());
                 item_.sawText = true;
             }
             break;
@@ -571,20 +643,20 @@ private:
             break;
         case Tag::Text:
             if (item_.active && !item_.sawRich && richDepth_ == 0 && collect_ > 0) {
-                item_.texts.push_back(takeChars());
+                item_.addText(takeChars());
                 item_.sawText = true;
             }
             break;
         case Tag::Number:
             if (item_.active && collect_ > 0) {
-                std::string s = takeChars();
+                const std::string_view s = takeChars();
                 item_.numbers.push_back(dxl::parseNumber(s));
                 item_.sawNumber = true;
             }
             break;
         case Tag::DateTime:
             if (stack_.size() == noteDepth_ + 2 && stack_[noteDepth_] == Tag::NoteInfo) {
-                std::string s = takeChars();
+                const std::string_view s = takeChars();
                 const PackedDateTime dt = PackedDateTime::pack(dxl::parseDateTime(s));
                 if (dateTarget_ == 1)
                     cur_.created = dt;
@@ -592,7 +664,7 @@ private:
                     cur_.modified = dt;
                 dateTarget_ = 0;
             } else if (item_.active && richDepth_ == 0 && !inFile_ && collect_ > 0) {
-                std::string s = takeChars();
+                const std::string_view s = takeChars();
                 PackedDateTime dt = PackedDateTime::pack(dxl::parseDateTime(s));
                 item_.sawDate = true;
                 if (!stack_.empty() && stack_.back() == Tag::DateTimePair) {
@@ -646,7 +718,7 @@ private:
             break;
         case Tag::RawItemData:
             if (item_.active && isRefItem() && collect_ > 0)
-                item_.raw = takeChars();
+                item_.raw.assign(takeChars());
             break;
         default:
             break;
@@ -679,8 +751,8 @@ private:
         rec.offset = a.size();
         if (note_ == NoteKind::CompiledDesign && (item_.name == "$TITLE" || item_.name == "$Title")) {
             std::string t;
-            for (size_t i = 0; i < item_.texts.size(); ++i)
-                t += (i ? "|" : "") + item_.texts[i];
+            for (size_t i = 0; i < item_.textCount; ++i)
+                t += (i ? "|" : "") + item_.textStore[i];
             title_ = QString::fromUtf8(t.data(), qsizetype(t.size()));
         }
         if (db_->names[rec.name].compare(QLatin1String("Form"), Qt::CaseInsensitive) == 0)
@@ -735,13 +807,13 @@ private:
                        : (item_.flags & ItemFlag::Names)   ? domino::ItemTypes::Names
                                                            : domino::ItemTypes::Text;
             // An item without values reads as one empty text, as Notes gives it.
-            if (item_.texts.empty())
-                item_.texts.emplace_back();
-            arena::putU32(a, uint32_t(item_.texts.size()));
-            for (const std::string& t : item_.texts)
-                arena::putText(a, t);
-            if (isRefItem() && item_.texts.size() == 1)
-                setParent(item_.texts.front());
+            if (item_.textCount == 0)
+                item_.addText({});
+            arena::putU32(a, uint32_t(item_.textCount));
+            for (size_t i = 0; i < item_.textCount; ++i)
+                arena::putText(a, item_.textStore[i]);
+            if (isRefItem() && item_.textCount == 1)
+                setParent(item_.textStore.front());
         }
         db_->items.push_back(rec);
     }
@@ -853,7 +925,7 @@ private:
             break;
         case Tag::Formula:
             if (collect_ > 0) {
-                std::string f = takeChars();
+                const std::string_view f = takeChars();
                 QString text = QString::fromUtf8(f.data(), qsizetype(f.size()));
                 if (codeEvent_ == "selection" && !inColumn_) {
                     view_->selection = text;
@@ -948,6 +1020,9 @@ std::shared_ptr<Database> readDxlFile(const QString& path)
     db->filePath = info.absoluteFilePath();
     db->fileSize = info.size();
     db->fileModifiedMs = info.lastModified().toMSecsSinceEpoch();
+    // Address space only: pages not written stay out of memory, and the arena
+    // is not copied while it grows.
+    db->arena.reserve(size_t(std::min<qint64>(info.size() / 3, qint64(1) << 32)));
     Reader reader(path, db);
     XML_Parser p = reader.parser();
     constexpr int kChunk = 4 << 20;

@@ -53,7 +53,7 @@ QString getText(const std::string& a, uint64_t& pos)
 
 uint32_t Database::intern(std::string_view utf8)
 {
-    auto it = nameIds_.find(std::string(utf8));
+    auto it = nameIds_.find(utf8);
     if (it != nameIds_.end())
         return it->second;
     uint32_t id = uint32_t(names.size());

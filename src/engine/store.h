@@ -152,7 +152,11 @@ public:
     std::shared_ptr<const ViewIndex> viewIndex(int view) const;
 
 private:
-    std::unordered_map<std::string, uint32_t> nameIds_;
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> nameIds_;
     std::vector<uint32_t> folded_;
     QHash<QString, uint32_t> foldedIds_;
     QHash<quint32, int> byNoteId_;
