@@ -323,11 +323,12 @@ private:
             skipElement();
             break;
         case Tag::Document:
-            if (note_ != NoteKind::None) {
+            if (view_)
+                startInView(tag, atts);  // a folder's entry
+            else if (note_ != NoteKind::None)
                 skipElement();
-                break;
-            }
-            beginNote(atts, NoteKind::Document);
+            else
+                beginNote(atts, NoteKind::Document);
             break;
         case Tag::Note: {
             if (note_ != NoteKind::None || view_) {

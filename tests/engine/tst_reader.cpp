@@ -58,6 +58,7 @@ private Q_SLOTS:
     void richText();
     void attachments();
     void singleNoteRoot();
+    void elementsOutOfPlace();
     void failures_data();
     void failures();
     void hostileFilesFailFast_data();
@@ -207,6 +208,25 @@ void ReaderTest::singleNoteRoot()
         "<dxl:item dxl:name='A'><dxl:number>7</dxl:number></dxl:item></dxl:document>");
     DatabaseObject db2(readDxlFile(prefixed));
     QCOMPARE(db2.DocumentById("20")->ItemValue("A").value(0).number(), 7.0);
+}
+
+void ReaderTest::elementsOutOfPlace()
+{
+    // A document element inside a folder names an entry; the notes after it still read.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "odd.dxl",
+        "<database><folder name='F'><document unid='" + QByteArray(32, 'C') + "'><item name='X'><text>no</text></item></document></folder>"
+        "<document><noteinfo noteid='8' unid='" + QByteArray(32, 'C') + "'/><item name='A'><text>yes</text></item></document>"
+        "<document><noteinfo noteid='c'/><document><item name='B'/></document><item name='A'><text>outer</text></item></document>"
+        "</database>");
+    auto raw = readDxlFile(path);
+    DatabaseObject db(raw);
+    QCOMPARE(raw->notes.size(), size_t(2));
+    QCOMPARE(db.DocumentById("8")->Items(), QStringList{"A"});
+    QCOMPARE(db.DocumentById("C")->ItemValue("A").value(0).toText(), QStringLiteral("outer"));
+    auto folder = db.ViewByName("F");
+    QCOMPARE(folder->DocumentCount(), 1);
+    QCOMPARE(folder->NthDocument(1)->DocumentId(), QStringLiteral("8"));
 }
 
 void ReaderTest::failures_data()
