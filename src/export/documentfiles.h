@@ -28,10 +28,17 @@ public:
     // its kind and names it when the name itself is unusable ("_" + index).
     QString pathFor(const QString& name, int index);
 
+    // A name whose file has been written in this visit of the document: a
+    // rich-text item that embeds one of the document's attachments names the
+    // same file, and writing it a second time would give the same bytes.
+    void markWritten(const QString& name) { written_.insert(name); }
+    bool written(const QString& name) const { return written_.contains(name); }
+
 private:
     QString folder_;
     QHash<QString, QString> byName_;  // name as given -> file name used
     QSet<QString> used_;
+    QSet<QString> written_;
 };
 
 } // namespace exporting

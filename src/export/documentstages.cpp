@@ -51,6 +51,7 @@ void attachmentStage(ExportLog& log, domino::TNotesSession& session, domino::TNo
             log.write(QStringLiteral("获取") + kth + u':' + name + u';');
             const QString path = files.pathFor(name, k);
             attachment.ExtractTo(path);
+            files.markWritten(name);
             log.write(QStringLiteral("保存") + kth + QStringLiteral("到:") + path + u';');
         }
     } catch (const std::exception&) {
@@ -74,6 +75,8 @@ QString richTextStage(ExportLog& log, domino::TNotesDocument& document, const QS
     try {
         log.write(QStringLiteral("开始分离") + nth(number) + QStringLiteral("RichText域;"));
         const domino::ItemPtr object = document.ItemByName(itemName);
+        if (!object)
+            return cell;  // the document lacks the item: nothing to read, as an empty handle would fail
         domino::TNotesItem item;
         item.ConnectTo(object);
         if (item.ItemType() != domino::ItemTypes::RichText)
@@ -86,10 +89,14 @@ QString richTextStage(ExportLog& log, domino::TNotesDocument& document, const QS
         if (objects.isEmpty())
             return cell;
         // Only the first embedded object of an item is saved.
+        const QString& name = objects.first();
         domino::TNotesEmbeddedObject embedded;
-        embedded.ConnectTo(richText.EmbeddedObject(objects.first()));
-        const QString path = files.pathFor(objects.first(), 1);
-        embedded.ExtractTo(path);
+        embedded.ConnectTo(richText.EmbeddedObject(name));
+        const QString path = files.pathFor(name, 1);
+        if (!files.written(name) || !embedded.IsConnected()) {
+            embedded.ExtractTo(path);
+            files.markWritten(name);
+        }
         log.write(QStringLiteral("分离") + nth(number) + QStringLiteral("RichText域到:") + path + u';');
     } catch (const std::exception&) {
     }

@@ -46,6 +46,7 @@ private:
     QString dateText_;
     QByteArray file_;       // the day's file, local 8-bit path
     qint64 second_ = -1;    // the stamp below belongs to this second
+    qint64 utcSecond_ = -1; // the system clock's second the stamp was taken in
     QByteArray stamp_;      // the stamp in code page 936
 };
 

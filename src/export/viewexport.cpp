@@ -216,9 +216,12 @@ void ExportRun::writeItem(int i, int row, int band, int number, int j, DocumentF
 
     // Only the first value counts; the step ends at its first failure.
     try {
-        const QString value = domino::firstValueText(document_.ItemValue(name));
-        log_.write(QStringLiteral("  s=s+") + value + u';');
-        cell += value;
+        const domino::NotesValueList values = document_.ItemValue(name);
+        if (!values.isEmpty()) {  // an empty list ends the step (no line, nothing added)
+            const QString value = values.first().toText();
+            log_.write(QStringLiteral("  s=s+") + value + u';');
+            cell += value;
+        }
     } catch (const std::exception&) {
     }
 

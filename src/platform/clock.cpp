@@ -18,4 +18,6 @@ QDateTime now()
 
 void setClock(std::function<QDateTime()> clock) { clockFunction() = std::move(clock); }
 
+bool clockReplaced() { return static_cast<bool>(clockFunction()); }
+
 } // namespace platform

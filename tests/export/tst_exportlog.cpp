@@ -110,6 +110,24 @@ private Q_SLOTS:
         QCOMPARE(readAll(dir_.filePath(QStringLiteral("log20090512.txt"))), expected);
     }
 
+    // The export's lines are the platform's code page 936 bytes, whatever
+    // the characters (single-byte, double-byte, unmappable, surrogates).
+    void exportLinesAreCp936()
+    {
+        const QString texts[] = {QStringLiteral("ascii only;"), QStringLiteral("乗亅表€ü…—·"),
+                                 QStringLiteral("Ünï 😀 尾"), QStringLiteral("\u00A0\u3000x")};
+        ExportLog log(QStringLiteral("/app/"));
+        QByteArray expected;
+        const QByteArray stamp = platform::toCp936(logTimeStamp(clock_));
+        for (const QString& t : texts) {
+            log.write(t);
+            log.write(t);  // the second time from the characters already seen
+            expected += platform::toCp936(t) + stamp + "\r\n";
+            expected += platform::toCp936(t) + stamp + "\r\n";
+        }
+        QCOMPARE(readAll(dir_.filePath("log20090512.txt")), expected);
+    }
+
     // The export's lines end in the stamp and go to the day's file; a run
     // past midnight goes on in the next day's file, and two runs of one day
     // share it.
