@@ -387,6 +387,21 @@ private Q_SLOTS:
         QCOMPARE(lines.count(QStringLiteral(" s值写入excel表 ;")), 10);
     }
 
+    // A rich-text item that embeds one of the document's attachments names
+    // the file already written: it is logged with that path, not written again.
+    void embeddedAttachmentWrittenOnce()
+    {
+        Fixture f;
+        auto doc = f.view->addDocument("NT1");
+        doc->attachments = {{"a.txt", "attached"}};
+        FakeFile again{"a.txt", "other bytes", true};  // a second write would fail
+        doc->addRichText("Body", "text", {again});
+        f.request.docCount = 1;
+        QCOMPARE(f.run(), ExportOutcome::Completed);
+        QCOMPARE(fileBytes(f.folderOf("NT1") + "a.txt"), QByteArray("attached"));
+        QVERIFY(f.lines().contains(QStringLiteral("分离第1个文档RichText域到:") + f.folderOf("NT1") + "a.txt;"));
+    }
+
     // Names from the database never write outside the document's folder;
     // names outside code page 936 keep their characters.
     void unsafeNames()
