@@ -1,8 +1,11 @@
 #include "engine/extract.h"
 #include "platform/error.h"
 #include <QFile>
-#include <QFileInfo>
 #include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 
 namespace engine {
 namespace {
@@ -20,17 +23,6 @@ constexpr std::array<signed char, 256> makeTable()
     return t;
 }
 constexpr auto kTable = makeTable();
-
-void checkUnchanged(const Database& db)
-{
-    const QFileInfo info(db.filePath);
-    if (!info.exists())
-        throw platform::Error(QStringLiteral("数据库文件已不存在: %1").arg(db.filePath));
-    if (db.fileSize >= 0
-        && (info.size() != db.fileSize
-            || info.lastModified().toMSecsSinceEpoch() != db.fileModifiedMs))
-        throw platform::Error(QStringLiteral("数据库文件在打开后已被修改，请重新打开: %1").arg(db.filePath));
-}
 
 void checkCompression(const FileRecord& f)
 {
@@ -71,10 +63,10 @@ QStringList pageNames(const QByteArray& ext, const QString& objectName)
     return names;
 }
 
-QByteArray decodeSmall(const Database& db, const FileRecord& f)
+QByteArray decodeSmall(const Database& db, int fd, const FileRecord& f)
 {
     QByteArray out;
-    decodeBase64Range(db.filePath, f.offset, f.length, [&](const char* p, size_t n) {
+    decodeBase64Range(fd, db.filePath, f.offset, f.length, [&](const char* p, size_t n) {
         if (out.size() + qsizetype(n) > (1 << 20))
             throw platform::Error(QStringLiteral("嵌入对象\"%1\"的数据页目录过大").arg(f.name));
         out.append(p, qsizetype(n));
@@ -83,14 +75,14 @@ QByteArray decodeSmall(const Database& db, const FileRecord& f)
 }
 
 // The files whose bytes make up the record, in order.
-std::vector<int> partsOf(const Database& db, int file)
+std::vector<int> partsOf(const Database& db, int fd, int file)
 {
     const FileRecord& f = db.files[size_t(file)];
     checkCompression(f);
     if (f.host != FileHost::ByteArrayExt)
         return {file};
     std::vector<int> parts;
-    for (const QString& page : pageNames(decodeSmall(db, f), f.name)) {
+    for (const QString& page : pageNames(decodeSmall(db, fd, f), f.name)) {
         const int p = db.findFile(f.note, page, false);
         if (p < 0)
             throw platform::Error(QStringLiteral("嵌入对象\"%1\"缺少数据页%2").arg(f.name, page));
@@ -100,73 +92,99 @@ std::vector<int> partsOf(const Database& db, int file)
     return parts;
 }
 
+// The file at path for one reading without the checks of an extraction.
+std::shared_ptr<const FileHandle> openForReading(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw platform::Error(QStringLiteral("无法读取数据库文件: %1").arg(path));
+    return std::make_shared<const FileHandle>(fd);
+}
+
 } // namespace
 
-void decodeBase64Range(const QString& path, qint64 offset, qint64 length,
+void decodeBase64Range(int fd, const QString& path, qint64 offset, qint64 length,
                        const std::function<void(const char*, size_t)>& sink)
 {
     if (offset < 0 || length <= 0)
         return;
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly) || !in.seek(offset))
-        throw platform::Error(QStringLiteral("无法读取数据库文件: %1").arg(path));
-    constexpr qint64 kChunk = 1 << 20;
-    QByteArray buf;
-    std::string out;
-    out.reserve(size_t(kChunk));
-    uint32_t acc = 0;
-    int bits = 0;
+    auto corrupt = [&] { return platform::Error(QStringLiteral("附件数据已损坏(base64格式错误): %1").arg(path)); };
+    // Sized to the range: most attachments are small, and a block of 1 MiB
+    // for each would cost more than the decoding.
+    const size_t block = size_t(std::min<qint64>(length, 1 << 20));
+    std::vector<char> in(block);
+    std::vector<char> out(block / 4 * 3 + 3);
+    uint32_t quad = 0;  // the sextets of the group of four being read
+    int sextets = 0;
     bool ended = false;
+    qint64 at = offset;
     qint64 left = length;
     while (left > 0) {
-        buf = in.read(std::min(left, kChunk));
-        if (buf.isEmpty())
+        const ssize_t got = ::pread(fd, in.data(), size_t(std::min<qint64>(left, qint64(block))), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw platform::Error(QStringLiteral("无法读取数据库文件: %1").arg(path));
+        if (got == 0)
             throw platform::Error(QStringLiteral("数据库文件不完整，附件数据缺失: %1").arg(path));
-        left -= buf.size();
-        out.clear();
-        for (char ch : buf) {
-            const signed char v = kTable[static_cast<unsigned char>(ch)];
+        at += got;
+        left -= got;
+        char* o = out.data();
+        for (const char* p = in.data(), *end = p + got; p != end; ++p) {
+            const signed char v = kTable[static_cast<unsigned char>(*p)];
             if (v >= 0) {
                 if (ended)
-                    throw platform::Error(QStringLiteral("附件数据已损坏(base64格式错误): %1").arg(path));
-                acc = (acc << 6) | uint32_t(v);
-                bits += 6;
-                if (bits >= 8) {
-                    bits -= 8;
-                    out += char((acc >> bits) & 0xFF);
+                    throw corrupt();
+                quad = (quad << 6) | uint32_t(v);
+                if (++sextets == 4) {
+                    *o++ = char(quad >> 16);
+                    *o++ = char(quad >> 8);
+                    *o++ = char(quad);
+                    quad = 0;
+                    sextets = 0;
                 }
             } else if (v == -3) {
                 ended = true;
             } else if (v == -1) {
-                throw platform::Error(QStringLiteral("附件数据已损坏(base64格式错误): %1").arg(path));
+                throw corrupt();
             }
         }
-        if (!out.empty())
-            sink(out.data(), out.size());
+        // The bytes of a group cut short by padding or by the end of the
+        // range: two sextets give one byte, three give two.
+        if (left == 0 && sextets >= 2) {
+            quad <<= 6 * (4 - sextets);
+            *o++ = char(quad >> 16);
+            if (sextets == 3)
+                *o++ = char(quad >> 8);
+        }
+        if (o != out.data())
+            sink(out.data(), size_t(o - out.data()));
     }
 }
 
 qint64 decodedFileSize(const Database& db, int file)
 {
+    const auto source = openForReading(db.filePath);
     qint64 total = 0;
-    for (int p : partsOf(db, file)) {
+    for (int p : partsOf(db, source->fd(), file)) {
         const FileRecord& f = db.files[size_t(p)];
-        decodeBase64Range(db.filePath, f.offset, f.length, [&](const char*, size_t n) { total += qint64(n); });
+        decodeBase64Range(source->fd(), db.filePath, f.offset, f.length,
+                          [&](const char*, size_t n) { total += qint64(n); });
     }
     return total;
 }
 
 void extractFile(const Database& db, int file, const QString& target)
 {
-    checkUnchanged(db);
-    const std::vector<int> parts = partsOf(db, file);
+    const auto source = db.source.checked(db.filePath, db.fileSize, db.fileModifiedMs);
+    const std::vector<int> parts = partsOf(db, source->fd(), file);
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw platform::Error(QStringLiteral("无法写入文件%1: %2").arg(target, out.errorString()));
     try {
         for (int p : parts) {
             const FileRecord& f = db.files[size_t(p)];
-            decodeBase64Range(db.filePath, f.offset, f.length, [&](const char* d, size_t n) {
+            decodeBase64Range(source->fd(), db.filePath, f.offset, f.length, [&](const char* d, size_t n) {
                 if (out.write(d, qint64(n)) != qint64(n))
                     throw platform::Error(QStringLiteral("写入文件%1出错: %2").arg(target, out.errorString()));
             });

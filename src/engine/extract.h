@@ -13,9 +13,10 @@ void extractFile(const Database& db, int file, const QString& target);
 // The decoded size of the file record in bytes.
 qint64 decodedFileSize(const Database& db, int file);
 
-// Decodes base64 text (whitespace ignored) from a byte range of the file at
-// path, handing the bytes to sink in chunks. Throws platform::Error.
-void decodeBase64Range(const QString& path, qint64 offset, qint64 length,
+// Decodes base64 text (whitespace ignored) from a byte range of the open file
+// fd (path names it in messages), handing the bytes to sink in blocks.
+// Throws platform::Error.
+void decodeBase64Range(int fd, const QString& path, qint64 offset, qint64 length,
                        const std::function<void(const char*, size_t)>& sink);
 
 } // namespace engine

@@ -153,7 +153,11 @@ domino::DatabasePtr Session::OpenDatabase(const QString& server, const QString& 
 
 domino::NotesValueList Session::EvaluateFormula(const QString& formula, const domino::DocumentPtr& document)
 {
-    const Formula f = Formula::compile(formula);
+    if (formula != lastSource_ || lastSource_.isNull()) {
+        last_ = Formula::compile(formula);
+        lastSource_ = formula;
+    }
+    const Formula f = last_;
     auto* doc = dynamic_cast<DocumentObject*>(document.get());
     if (!doc)
         throw platform::Error(QStringLiteral("EvaluateFormula: 没有给出文档"));

@@ -2,6 +2,7 @@
 // The NotesSession of the local engine.
 #include "domino/dominoobjects.h"
 #include "engine/config.h"
+#include "engine/formula.h"
 
 namespace engine {
 
@@ -22,6 +23,9 @@ public:
 private:
     EngineConfig config_;
     QString user_;
+    // The formula evaluated last: an export asks the same one of every document.
+    QString lastSource_;
+    Formula last_;
 };
 
 // A new session with the current configuration (what the component's factory gives).

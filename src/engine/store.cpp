@@ -65,11 +65,14 @@ uint32_t Database::intern(std::string_view utf8)
     if (f == foldedIds_.constEnd())
         f = foldedIds_.insert(key, id);
     folded_.push_back(*f);
+    exactFolded_.insert(name, *f);
     return id;
 }
 
 uint32_t Database::lookupFolded(const QString& name) const
 {
+    if (const auto exact = exactFolded_.constFind(name); exact != exactFolded_.constEnd())
+        return *exact;
     return foldedIds_.value(name.toCaseFolded(), UINT32_MAX);
 }
 

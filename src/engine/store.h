@@ -4,6 +4,7 @@
 // the design of its views. Large values (attachments, embedded objects) are
 // never held: a file keeps the byte range of its base64 text in the DXL file.
 #include "domino/notesvalue.h"
+#include "engine/sourcefile.h"
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -116,6 +117,7 @@ public:
     QString title;
     qint64 fileSize = -1;        // of the file read, so extraction notices a changed file
     qint64 fileModifiedMs = -1;
+    mutable SourceFile source;   // the file, kept open for extraction
     std::vector<NoteRecord> notes;   // documents, in file order
     std::vector<ItemRecord> items;
     std::vector<FileRecord> files;
@@ -159,6 +161,7 @@ private:
     std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> nameIds_;
     std::vector<uint32_t> folded_;
     QHash<QString, uint32_t> foldedIds_;
+    QHash<QString, uint32_t> exactFolded_;  // exact name -> folded id: lookups spelt as stored fold nothing
     QHash<quint32, int> byNoteId_;
     mutable std::unique_ptr<QHash<QString, int>> byUnid_;
     mutable std::mutex mutex_;

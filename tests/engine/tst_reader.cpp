@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdio>
 
 using namespace engine;
 using domino::NotesDateTime;
@@ -64,7 +65,35 @@ private Q_SLOTS:
     void hostileFilesFailFast_data();
     void hostileFilesFailFast();
     void cacheReopensUnchangedAndRereadsChanged();
+    void attachmentBase64_data();
+    void attachmentBase64();
+    void extractionRefusesChangedFile_data();
+    void extractionRefusesChangedFile();
 };
+
+namespace {
+QByteArray attachmentDxl(const QByteArray& filedata)
+{
+    return "<database><document><noteinfo noteid='4'/><item name='$FILE'><object>"
+           "<file hosttype='msdos' name='a.bin'><filedata>" + filedata + "</filedata></file></object></item></document></database>";
+}
+
+// The bytes ExtractTo writes, or the error's text after "error: ".
+QByteArray extracted(const QTemporaryDir& dir, const QString& dxl)
+{
+    const QString target = dir.filePath("a.bin");
+    try {
+        DatabaseObject(readDxlFile(dxl)).DocumentById("4")->Attachment("a.bin")->ExtractTo(target);
+    } catch (const platform::Error& e) {
+        if (QFile::exists(target))
+            return "error with a file left behind";
+        return "error: " + e.text().toUtf8();
+    }
+    QFile f(target);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+} // namespace
 
 void ReaderTest::values_data()
 {
@@ -309,6 +338,84 @@ void ReaderTest::cacheReopensUnchangedAndRereadsChanged()
     QVERIFY(changed.get() != first.get());
     QCOMPARE(DatabaseObject(changed).DocumentById("4")->ItemValue("A").value(0).toText(), QStringLiteral("two!"));
     clearDatabaseCache();
+}
+
+void ReaderTest::attachmentBase64_data()
+{
+    QTest::addColumn<QByteArray>("filedata");
+    QTest::addColumn<QByteArray>("expected");
+    QByteArray large(1600000, '\0');  // more than one read block
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char((i * 7919) >> 3);
+    QByteArray lines;
+    const QByteArray encoded = large.toBase64();
+    for (qsizetype i = 0; i < encoded.size(); i += 76)
+        lines += encoded.mid(i, 76) + '\n';
+    QTest::newRow("one byte, padded") << QByteArray("QQ==") << QByteArray("A");
+    QTest::newRow("two bytes, padded") << QByteArray("QUI=") << QByteArray("AB");
+    QTest::newRow("two bytes, unpadded") << QByteArray("QUI") << QByteArray("AB");
+    QTest::newRow("groups across lines and blanks") << QByteArray("\nSGVs\n bG\r\n8=\n") << QByteArray("Hello");
+    QTest::newRow("large, in lines") << lines << large;
+    QTest::newRow("data after padding") << QByteArray("QQ==QQ==") << QByteArray("error: 附件数据已损坏(base64格式错误)");
+    QTest::newRow("not base64") << QByteArray("QQ*=") << QByteArray("error: 附件数据已损坏(base64格式错误)");
+}
+
+void ReaderTest::attachmentBase64()
+{
+    QFETCH(QByteArray, filedata);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    const QByteArray got = extracted(dir, writeFile(dir, "a.dxl", attachmentDxl(filedata)));
+    QVERIFY2(got.startsWith(expected) && (got.startsWith("error") || got.size() == expected.size()),
+             got.left(200).constData());
+}
+
+// The database's file stays open between extractions; a file changed or gone
+// since it was read must still be refused, as its byte ranges no longer hold.
+void ReaderTest::extractionRefusesChangedFile_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("rewritten in place") << "rewrite" << QByteArray("error: 数据库文件在打开后已被修改");
+    QTest::newRow("replaced by another file") << "replace" << QByteArray("error: 数据库文件在打开后已被修改");
+    QTest::newRow("deleted") << "delete" << QByteArray("error: 数据库文件已不存在");
+    QTest::newRow("touched only") << "touch" << QByteArray("error: 数据库文件在打开后已被修改");
+}
+
+void ReaderTest::extractionRefusesChangedFile()
+{
+    QFETCH(QString, change);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    const QByteArray dxl = attachmentDxl("SGVsbG8=");
+    const QString path = writeFile(dir, "a.dxl", dxl);
+    DatabasePtr db = readDxlFile(path);
+    auto attachment = DatabaseObject(db).DocumentById("4")->Attachment("a.bin");
+    const QString target = dir.filePath("a.bin");
+    attachment->ExtractTo(target);  // opens the file for the extractions to come
+    QTest::qWait(20);               // a later modification time
+    if (change == "rewrite") {
+        writeFile(dir, "a.dxl", QByteArray(dxl).replace("SGVsbG8=", "SGVsbG8gd29ybGQ="));
+    } else if (change == "replace") {
+        const QString other = writeFile(dir, "b.dxl", dxl + ' ');
+        QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    } else if (change == "delete") {
+        QVERIFY(QFile::remove(path));
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+    }
+    QFile::remove(target);
+    QByteArray got;
+    try {
+        attachment->ExtractTo(target);
+        got = "extracted";
+    } catch (const platform::Error& e) {
+        got = "error: " + e.text().toUtf8();
+    }
+    QVERIFY2(got.startsWith(expected), got.constData());
+    QVERIFY(!QFile::exists(target));
 }
 
 QTEST_GUILESS_MAIN(ReaderTest)
