@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <array>
 
 namespace engine {
@@ -23,90 +24,140 @@ enum class Tag : uint8_t {
 
 struct TagName {
     const char* name;
-    size_t length;
     Tag tag;
 };
 
+// The same text: an inline comparison, as the names compared are a few bytes.
+bool sameName(const char* a, const char* b)
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// The part of a qualified name after its prefix; null when it has none.
+const char* afterPrefix(const char* qname)
+{
+    const char* colon = std::strrchr(qname, ':');
+    return colon ? colon + 1 : nullptr;
+}
+
 // Called for every element of files of hundreds of megabytes: a scan of the
-// few names that share the first letter is cheaper than hashing.
+// few names that share the first letter is cheaper than hashing. Names are
+// matched as they stand first: DXL rarely has a prefix, and a prefixed name
+// never matches one of the table's.
 Tag tagOf(const char* qname)
 {
     static const TagName names[] = {
-        {"database", 8, Tag::Database},
-        {"document", 8, Tag::Document},
-        {"note", 4, Tag::Note},
-        {"noteinfo", 8, Tag::NoteInfo},
-        {"updatedby", 9, Tag::UpdatedBy},
-        {"revisions", 9, Tag::Revisions},
-        {"name", 4, Tag::Name},
-        {"item", 4, Tag::Item},
-        {"text", 4, Tag::Text},
-        {"textlist", 8, Tag::TextList},
-        {"number", 6, Tag::Number},
-        {"numberlist", 10, Tag::NumberList},
-        {"datetime", 8, Tag::DateTime},
-        {"datetimelist", 12, Tag::DateTimeList},
-        {"datetimepair", 12, Tag::DateTimePair},
-        {"richtext", 8, Tag::RichText},
-        {"par", 3, Tag::Par},
-        {"break", 5, Tag::Break},
-        {"object", 6, Tag::Object},
-        {"file", 4, Tag::File},
-        {"filedata", 8, Tag::FileData},
-        {"rawitemdata", 11, Tag::RawItemData},
-        {"attachmentref", 13, Tag::AttachmentRef},
-        {"objectref", 9, Tag::ObjectRef},
-        {"view", 4, Tag::View},
-        {"folder", 6, Tag::Folder},
-        {"column", 6, Tag::Column},
-        {"columnheader", 12, Tag::ColumnHeader},
-        {"code", 4, Tag::Code},
-        {"formula", 7, Tag::Formula},
-        {"sectiontitle", 12, Tag::SectionTitle},
-        {"picture", 7, Tag::Binary},
-        {"notesbitmap", 11, Tag::Binary},
-        {"jpeg", 4, Tag::Binary},
-        {"gif", 3, Tag::Binary},
-        {"png", 3, Tag::Binary},
-        {"bmp", 3, Tag::Binary},
-        {"imagedata", 9, Tag::Binary},
-        {"itemdata", 8, Tag::Binary},
-        {"cgm", 3, Tag::Binary},
-        {"notesdata", 9, Tag::Binary},
-        {"svg", 3, Tag::Binary},
-        {"pict", 4, Tag::Binary},
-        {"noteref", 7, Tag::NoteRef},
-        {"entry", 5, Tag::NoteRef},
-        {"acl", 3, Tag::Acl},
-        {"created", 7, Tag::Created},
-        {"modified", 8, Tag::Modified}
+        {"database", Tag::Database},
+        {"document", Tag::Document},
+        {"note", Tag::Note},
+        {"noteinfo", Tag::NoteInfo},
+        {"updatedby", Tag::UpdatedBy},
+        {"revisions", Tag::Revisions},
+        {"name", Tag::Name},
+        {"item", Tag::Item},
+        {"text", Tag::Text},
+        {"textlist", Tag::TextList},
+        {"number", Tag::Number},
+        {"numberlist", Tag::NumberList},
+        {"datetime", Tag::DateTime},
+        {"datetimelist", Tag::DateTimeList},
+        {"datetimepair", Tag::DateTimePair},
+        {"richtext", Tag::RichText},
+        {"par", Tag::Par},
+        {"break", Tag::Break},
+        {"object", Tag::Object},
+        {"file", Tag::File},
+        {"filedata", Tag::FileData},
+        {"rawitemdata", Tag::RawItemData},
+        {"attachmentref", Tag::AttachmentRef},
+        {"objectref", Tag::ObjectRef},
+        {"view", Tag::View},
+        {"folder", Tag::Folder},
+        {"column", Tag::Column},
+        {"columnheader", Tag::ColumnHeader},
+        {"code", Tag::Code},
+        {"formula", Tag::Formula},
+        {"sectiontitle", Tag::SectionTitle},
+        {"picture", Tag::Binary},
+        {"notesbitmap", Tag::Binary},
+        {"jpeg", Tag::Binary},
+        {"gif", Tag::Binary},
+        {"png", Tag::Binary},
+        {"bmp", Tag::Binary},
+        {"imagedata", Tag::Binary},
+        {"itemdata", Tag::Binary},
+        {"cgm", Tag::Binary},
+        {"notesdata", Tag::Binary},
+        {"svg", Tag::Binary},
+        {"pict", Tag::Binary},
+        {"noteref", Tag::NoteRef},
+        {"entry", Tag::NoteRef},
+        {"acl", Tag::Acl},
+        {"created", Tag::Created},
+        {"modified", Tag::Modified}
     };
     static const auto buckets = [] {
-        std::array<std::vector<TagName>, 26> b;
+        std::array<std::vector<const TagName*>, 26> b;
         for (const TagName& n : names)
-            b[size_t(n.name[0] - 'a')].push_back(n);
+            b[size_t(n.name[0] - 'a')].push_back(&n);
         return b;
     }();
-    const char* colon = std::strrchr(qname, ':');
-    const char* name = colon ? colon + 1 : qname;
-    if (*name < 'a' || *name > 'z')
+    auto lookup = [](const char* name) {
+        if (*name < 'a' || *name > 'z')
+            return Tag::Other;
+        for (const TagName* n : buckets[size_t(*name - 'a')])
+            if (sameName(n->name, name))
+                return n->tag;
         return Tag::Other;
-    const size_t length = std::strlen(name);
-    for (const TagName& n : buckets[size_t(*name - 'a')])
-        if (n.length == length && std::memcmp(n.name, name, length) == 0)
-            return n.tag;
-    return Tag::Other;
+    };
+    const Tag tag = lookup(qname);
+    if (tag != Tag::Other)
+        return tag;
+    const char* local = afterPrefix(qname);
+    return local ? lookup(local) : Tag::Other;
+}
+
+// Whether an attribute's name without its prefix is `name`.
+bool isAttribute(const char* key, const char* name)
+{
+    if (sameName(key, name))
+        return true;
+    const char* local = afterPrefix(key);
+    return local && sameName(local, name);
 }
 
 const char* attr(const char** atts, const char* name)
 {
+    for (int i = 0; atts[i]; i += 2)
+        if (isAttribute(atts[i], name))
+            return atts[i + 1];
+    return nullptr;
+}
+
+// The values of several attributes in one pass over the element's attributes
+// (the first of each name, as attr() gives it; null where absent).
+template <size_t N>
+std::array<const char*, N> attrs(const char** atts, const std::array<const char*, N>& names)
+{
+    std::array<const char*, N> values{};
     for (int i = 0; atts[i]; i += 2) {
         const char* key = atts[i];
-        const char* colon = std::strrchr(key, ':');
-        if (std::strcmp(colon ? colon + 1 : key, name) == 0)
-            return atts[i + 1];
+        for (int pass = 0; pass < 2 && key; ++pass) {
+            auto k = std::find_if(names.begin(), names.end(), [&](const char* n) { return sameName(key, n); });
+            if (k != names.end()) {
+                const size_t at = size_t(k - names.begin());
+                if (!values[at])
+                    values[at] = atts[i + 1];
+                break;
+            }
+            key = pass == 0 ? afterPrefix(key) : nullptr;
+        }
     }
-    return nullptr;
+    return values;
 }
 
 bool isTrue(const char* v) { return v && (std::strcmp(v, "true") == 0 || std::strcmp(v, "1") == 0); }
@@ -293,11 +344,10 @@ private:
             stop(QStringLiteral("DXL文件嵌套层次过深(超过%1层): %2").arg(kMaxDepth).arg(path_));
             return;
         }
-        for (int i = 0; atts[i]; i += 2)
-            if (std::strlen(atts[i + 1]) > kMaxAttributeBytes) {
-                stop(QStringLiteral("DXL文件中的属性值过长(超过%1字节): %2").arg(kMaxAttributeBytes).arg(path_));
-                return;
-            }
+        if (hasLongAttribute(atts)) {
+            stop(QStringLiteral("DXL文件中的属性值过长(超过%1字节): %2").arg(kMaxAttributeBytes).arg(path_));
+            return;
+        }
         if (skip_ > 0) {
             ++skip_;
             return;
@@ -363,6 +413,19 @@ private:
         }
     }
 
+    bool hasLongAttribute(const char** atts) const
+    {
+        // A value decoded to UTF-8 takes at most twice the bytes of its tag in
+        // the file (UTF-16 and Latin-1 grow, references shrink), so only tags
+        // of half the limit or more need their values measured.
+        if (size_t(XML_GetCurrentByteCount(parser_)) * 2 <= kMaxAttributeBytes)
+            return false;
+        for (int i = 0; atts[i]; i += 2)
+            if (std::strlen(atts[i + 1]) > kMaxAttributeBytes)
+                return true;
+        return false;
+    }
+
     void skipElement()
     {
         stack_.pop_back();
@@ -401,10 +464,11 @@ private:
         formAttr_.clear();
         hasFormItem_ = false;
         title_.clear();
-        if (const char* f = attr(atts, "form"))
-            formAttr_ = f;
-        if (const char* p = attr(atts, "parent"))
-            setParent(p);
+        const auto [form, parent] = attrs<2>(atts, {"form", "parent"});
+        if (form)
+            formAttr_ = form;
+        if (parent)
+            setParent(parent);
     }
 
     void setParent(std::string_view unid)
@@ -456,13 +520,14 @@ private:
         switch (tag) {
         case Tag::NoteInfo:
             if (stack_.size() == noteDepth_ + 1) {
-                if (const char* id = attr(atts, "noteid")) {
+                const auto [id, u] = attrs<2>(atts, {"noteid", "unid"});
+                if (id) {
                     uint32_t v = 0;
                     auto r = std::from_chars(id, id + std::strlen(id), v, 16);
                     if (r.ec == std::errc())
                         cur_.noteId = v;
                 }
-                if (const char* u = attr(atts, "unid")) {
+                if (u) {
                     std::string s;
                     for (const char* c = u; *c; ++c)
                         s += char(std::toupper(static_cast<unsigned char>(*c)));
@@ -493,15 +558,16 @@ private:
             if (stack_.size() == noteDepth_ + 1) {
                 item_.reset();
                 item_.active = true;
-                const char* n = attr(atts, "name");
+                const auto [n, summary, names, readers, authors] =
+                    attrs<5>(atts, {"name", "summary", "names", "readers", "authors"});
                 item_.name = n ? n : "";
-                if (isTrue(attr(atts, "summary")))
+                if (isTrue(summary))
                     item_.flags |= ItemFlag::Summary;
-                if (isTrue(attr(atts, "names")))
+                if (isTrue(names))
                     item_.flags |= ItemFlag::Names;
-                if (isTrue(attr(atts, "readers")))
+                if (isTrue(readers))
                     item_.flags |= ItemFlag::Readers;
-                if (isTrue(attr(atts, "authors")))
+                if (isTrue(authors))
                     item_.flags |= ItemFlag::Authors;
             }
             break;
@@ -550,14 +616,12 @@ private:
             if (item_.active && !inFile_) {
                 inFile_ = true;
                 FileRecord f;
-                const char* n = attr(atts, "name");
+                const auto [n, host, comp] = attrs<3>(atts, {"name", "hosttype", "compression"});
                 f.name = QString::fromUtf8(n ? n : "");
-                const char* host = attr(atts, "hosttype");
                 if (host && std::strcmp(host, "bytearrayext") == 0)
                     f.host = FileHost::ByteArrayExt;
                 else if (host && std::strcmp(host, "bytearraypage") == 0)
                     f.host = FileHost::ByteArrayPage;
-                const char* comp = attr(atts, "compression");
                 if (comp && std::strcmp(comp, "none") != 0 && *comp) {
                     f.compressionName = QString::fromUtf8(comp);
                     f.compression = std::strcmp(comp, "huffman") == 0 ? FileCompression::Huffman
@@ -596,6 +660,12 @@ private:
     {
         // noteinfo/created|modified/datetime
         return stack_.size() == noteDepth_ + 3 && stack_[noteDepth_] == Tag::NoteInfo;
+    }
+    static bool isFormName(std::string_view n)
+    {
+        // Only ASCII letters fold to "form", so the bytes can be compared.
+        return n.size() == 4 && (n[0] | 0x20) == 'f' && (n[1] | 0x20) == 'o' && (n[2] | 0x20) == 'r'
+               && (n[3] | 0x20) == 'm';
     }
     bool isRefItem() const { return item_.name == "$REF" || item_.name == "$ref"; }
 
@@ -756,7 +826,7 @@ private:
                 t += (i ? "|" : "") + item_.textStore[i];
             title_ = QString::fromUtf8(t.data(), qsizetype(t.size()));
         }
-        if (db_->names[rec.name].compare(QLatin1String("Form"), Qt::CaseInsensitive) == 0)
+        if (isFormName(item_.name))
             hasFormItem_ = true;
         if (item_.sawFile) {
             rec.kind = ValueKind::File;
