@@ -89,7 +89,7 @@ domino::NotesValueList DocumentObject::ItemValue(const QString& itemName)
     return item ? db_->itemValues(*item) : domino::NotesValueList{};
 }
 
-bool DocumentObject::HasAttachments() { return !db_->attachmentNames(note_).isEmpty(); }
+bool DocumentObject::HasAttachments() { return db_->hasAttachments(note_); }
 
 domino::EmbeddedObjectPtr DocumentObject::Attachment(const QString& fileName)
 {

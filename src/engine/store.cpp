@@ -35,13 +35,6 @@ void putText(std::string& a, std::string_view utf8)
     putU32(a, uint32_t(utf8.size()));
     a.append(utf8.data(), utf8.size());
 }
-uint32_t getU32(const std::string& a, uint64_t& pos)
-{
-    uint32_t v;
-    std::memcpy(&v, a.data() + pos, 4);
-    pos += 4;
-    return v;
-}
 QString getText(const std::string& a, uint64_t& pos)
 {
     uint32_t n = getU32(a, pos);
@@ -223,6 +216,17 @@ QStringList Database::attachmentNames(uint32_t note) const
         }
     }
     return out;
+}
+
+bool Database::hasAttachments(uint32_t note) const
+{
+    const NoteRecord& n = notes[note];
+    for (uint32_t i = 0; i < n.itemCount; ++i) {
+        const ItemRecord& it = items[n.firstItem + i];
+        if (it.kind == ValueKind::File && fileOf(it).host == FileHost::Plain)
+            return true;
+    }
+    return false;
 }
 
 int Database::findFile(uint32_t note, const QString& name, bool attachmentsOnly) const

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -147,6 +148,7 @@ public:
     const FileRecord& fileOf(const ItemRecord& item) const;
     // The plain attachments of a note (byte-array pages of OLE objects excluded).
     QStringList attachmentNames(uint32_t note) const;
+    bool hasAttachments(uint32_t note) const;
     int findFile(uint32_t note, const QString& name, bool attachmentsOnly) const;
 
     int viewIndexOf(const QString& nameOrAlias) const;  // -1 when absent
@@ -174,7 +176,13 @@ using DatabasePtr = std::shared_ptr<const Database>;
 namespace arena {
 void putU32(std::string& a, uint32_t v);
 void putText(std::string& a, std::string_view utf8);
-uint32_t getU32(const std::string& a, uint64_t& pos);
+inline uint32_t getU32(const std::string& a, uint64_t& pos)
+{
+    uint32_t v;
+    std::memcpy(&v, a.data() + pos, 4);
+    pos += 4;
+    return v;
+}
 QString getText(const std::string& a, uint64_t& pos);
 } // namespace arena
 
