@@ -220,12 +220,12 @@ void ExportLog::write(const QString& text)
         refresh(platform::now());
         utcSecond_ = s;
     }
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2 + stamp_.size() + 2);
-    appendCp936(bytes, text);
-    bytes += stamp_;
-    bytes += kLineEnd;
-    appendToFile(file_, bytes);
+    line_.resize(0);  // keeps the capacity
+    line_.reserve(text.size() * 2 + stamp_.size() + 2);
+    appendCp936(line_, text);
+    line_ += stamp_;
+    line_ += kLineEnd;
+    appendToFile(file_, line_);
 }
 
 } // namespace exporting

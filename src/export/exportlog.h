@@ -48,6 +48,7 @@ private:
     qint64 second_ = -1;    // the stamp below belongs to this second
     qint64 utcSecond_ = -1; // the system clock's second the stamp was taken in
     QByteArray stamp_;      // the stamp in code page 936
+    QByteArray line_;       // the line being written; its buffer serves every line
 };
 
 } // namespace exporting
