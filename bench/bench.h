@@ -3,6 +3,7 @@
 // registers itself with QUILLET_BENCH and reports figures through the context.
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace bench {
@@ -30,6 +31,9 @@ struct Registrar {
 double bestMs(int repeat, const std::function<void()>& f);
 // Peak resident set size of this process so far, in MiB.
 double peakRssMiB();
+// Writes a database with quillet-gendxl (built beside this program) to path;
+// the arguments say its shape. Exits the program when the generator fails.
+void generateDatabase(Context& ctx, const QString& path, const QStringList& shape);
 
 } // namespace bench
 

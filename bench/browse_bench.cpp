@@ -21,31 +21,6 @@ namespace {
 constexpr int kDocuments = 100000;
 const QString kView = QStringLiteral("全部文档");
 
-// Without quillet-gendxl: a database of the same shape, summary items only.
-void writeOwnDatabase(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return;
-    f.write("<?xml version='1.0' encoding='utf-8'?>\n<database xmlns='http://www.lotus.com/dxl'>\n"
-            "<view name='全部文档'><code event='selection'><formula>SELECT @All</formula></code>"
-            "<column itemname='Subject' sort='ascending'><columnheader title='主题'/></column>"
-            "<column itemname='From'><columnheader title='作者'/></column>"
-            "<column itemname='PostedDate'><columnheader title='日期'/></column>"
-            "<column itemname='Amount'><columnheader title='金额'/></column></view>\n");
-    for (int i = 0; i < kDocuments; ++i)
-        f.write(QStringLiteral("<document form='Memo'><noteinfo noteid='%1'/>"
-                               "<item name='Subject'><text>主题 Subject %2</text></item>"
-                               "<item name='From'><text>CN=张伟/O=Quillet</text></item>"
-                               "<item name='PostedDate'><datetime>20191225T153009,37+08</datetime></item>"
-                               "<item name='Amount'><number>%3</number></item></document>\n")
-                    .arg(QString::number(4 + 4 * i, 16))
-                    .arg((i * 7877) % kDocuments, 6, 10, QChar(u'0'))
-                    .arg(i * 1.25)
-                    .toUtf8());
-    f.write("</database>\n");
-}
-
 // Everything the window has been asked to paint, painted now.
 void paint(TfrmMain& w)
 {
@@ -94,15 +69,8 @@ QUILLET_BENCH(browse)
 
     // The page loads.
     const QString path = ctx.workDir() + QStringLiteral("/view.dxl");
-    const QString gendxl = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-gendxl");
-    if (QFileInfo(gendxl).isExecutable()) {
-        QProcess::execute(gendxl, {"--docs", QString::number(kDocuments), "--attachment-bytes", "16",
-                                   "--items", "8", "--out", path});
-        ctx.note(QStringLiteral("100,000 documents written by quillet-gendxl"));
-    } else {
-        writeOwnDatabase(path);
-        ctx.note(QStringLiteral("100,000 documents written by the bench's own generator"));
-    }
+    bench::generateDatabase(ctx, path, {"--docs", QString::number(kDocuments), "--attachment-bytes", "16",
+                                        "--items", "8"});
     engine::Session session{engine::EngineConfig{}};
     domino::TNotesDatabase db;
     db.ConnectTo(session.OpenDatabase(QString(), path, false));

@@ -23,45 +23,6 @@ namespace {
 constexpr int kDocuments = 100000;
 constexpr int kAttachmentBytes = 1900;  // about 500 MB of DXL for 100,000 documents
 
-// A database of our own when quillet-gendxl is not built: the same shape
-// (summary items, a rich-text body with an attachment, a sorted view).
-void writeOwnDatabase(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return;
-    QByteArray blob(kAttachmentBytes, '\0');
-    for (int i = 0; i < blob.size(); ++i)
-        blob[i] = char((i * 7919) & 0xFF);
-    const QByteArray b64 = blob.toBase64();
-    QByteArray wrapped;
-    for (int i = 0; i < b64.size(); i += 76)
-        wrapped += b64.mid(i, 76) + '\n';
-    f.write("<?xml version='1.0' encoding='utf-8'?>\n<database xmlns='http://www.lotus.com/dxl' title='bench'>\n"
-            "<view name='全部文档'><code event='selection'><formula>SELECT @All</formula></code>"
-            "<column itemname='Subject' sort='ascending'><columnheader title='主题'/></column>"
-            "<column itemname='From'><columnheader title='作者'/></column>"
-            "<column itemname='Amount'><columnheader title='金额'/></column></view>\n");
-    for (int i = 0; i < kDocuments; ++i) {
-        QByteArray d = QStringLiteral("<document form='Memo'><noteinfo noteid='%1' unid='%2'/>"
-                                      "<item name='Subject'><text>主题 Subject %3</text></item>"
-                                      "<item name='From' names='true'><text>CN=张伟/O=Quillet</text></item>"
-                                      "<item name='Amount'><number>%4</number></item>"
-                                      "<item name='PostedDate'><datetime>20191225T153009,37+08</datetime></item>"
-                                      "<item name='Body'><richtext><par>正文 %3</par><par><attachmentref name='a.bin'/></par></richtext></item>"
-                                      "<item name='$FILE'><object><file hosttype='msdos' name='a.bin'><filedata>\n")
-                           .arg(QString::number(4 + 4 * i, 16))
-                           .arg(QString::number(i, 16).rightJustified(32, u'0'))
-                           .arg((i * 7877) % kDocuments, 6, 10, QChar(u'0'))
-                           .arg(i * 1.25)
-                           .toUtf8();
-        f.write(d);
-        f.write(wrapped);
-        f.write("</filedata></file></object></item></document>\n");
-    }
-    f.write("</database>\n");
-}
-
 // CPU time of this process in ms: on a machine shared with other work the
 // wall clock of a multi-second pass says more about the neighbours.
 double cpuMs()
@@ -132,15 +93,8 @@ double currentRssMiB()
 QUILLET_BENCH(engine)
 {
     const QString path = ctx.workDir() + QStringLiteral("/bench.dxl");
-    const QString gendxl = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-gendxl");
-    if (QFileInfo(gendxl).isExecutable()) {
-        QProcess::execute(gendxl, {"--docs", QString::number(kDocuments), "--attachment-bytes",
-                                   QString::number(kAttachmentBytes), "--out", path});
-        ctx.note(QStringLiteral("database written by quillet-gendxl"));
-    } else {
-        writeOwnDatabase(path);
-        ctx.note(QStringLiteral("database written by the bench's own generator"));
-    }
+    bench::generateDatabase(ctx, path, {"--docs", QString::number(kDocuments), "--attachment-bytes",
+                                        QString::number(kAttachmentBytes)});
     const double fileMiB = QFileInfo(path).size() / 1048576.0;
     ctx.report(QStringLiteral("file size"), fileMiB, QStringLiteral("MiB"));
 

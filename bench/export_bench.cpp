@@ -26,31 +26,6 @@ constexpr int kItems = 20;
 constexpr int kAttachmentBytes = 4096;
 const QString kView = QStringLiteral("全部文档");
 
-// The same shape when quillet-gendxl is not built: 20 items, one attachment.
-void writeOwnDatabase(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return;
-    QByteArray blob(kAttachmentBytes, '\0');
-    for (int i = 0; i < blob.size(); ++i)
-        blob[i] = char((i * 7919) & 0xFF);
-    const QByteArray b64 = blob.toBase64();
-    f.write("<?xml version='1.0' encoding='utf-8'?>\n<database xmlns='http://www.lotus.com/dxl' title='bench'>\n"
-            "<view name='全部文档'><code event='selection'><formula>SELECT @All</formula></code>"
-            "<column itemname='Subject'><columnheader title='主题'/></column></view>\n");
-    for (int i = 0; i < kDocuments; ++i) {
-        QByteArray d = QStringLiteral("<document form='Memo'><noteinfo noteid='%1'/>").arg(4 + 4 * i, 0, 16).toUtf8();
-        for (int j = 0; j < kItems - 2; ++j)
-            d += QStringLiteral("<item name='F%1'><text>值 %2 %1</text></item>").arg(j).arg(i).toUtf8();
-        d += "<item name='Body'><richtext><par>正文</par><par><attachmentref name='a.bin'/></par></richtext></item>"
-             "<item name='$FILE'><object><file hosttype='msdos' name='a.bin'><filedata>\n" +
-             b64 + "\n</filedata></file></object></item></document>\n";
-        f.write(d);
-    }
-    f.write("</database>\n");
-}
-
 class QuietHost : public exporting::ExportHost {
 public:
     void ShowWait() override {}
@@ -128,15 +103,8 @@ struct Output {
 QUILLET_BENCH(export)
 {
     const QString dxl = ctx.workDir() + QStringLiteral("/export.dxl");
-    const QString gendxl = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-gendxl");
-    if (QFileInfo(gendxl).isExecutable()) {
-        QProcess::execute(gendxl, {"--docs", QString::number(kDocuments), "--items", QString::number(kItems),
-                                   "--attachment-bytes", QString::number(kAttachmentBytes), "--out", dxl});
-        ctx.note(QStringLiteral("database written by quillet-gendxl"));
-    } else {
-        writeOwnDatabase(dxl);
-        ctx.note(QStringLiteral("database written by the bench's own generator"));
-    }
+    bench::generateDatabase(ctx, dxl, {"--docs", QString::number(kDocuments), "--items", QString::number(kItems),
+                                       "--attachment-bytes", QString::number(kAttachmentBytes)});
 
     QuietPrompts prompts;
     platform::setPrompts(&prompts);

@@ -3,9 +3,11 @@
 #include "bench.h"
 #include <QApplication>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
@@ -64,6 +66,16 @@ double peakRssMiB()
         if (line.rfind("VmHWM:", 0) == 0)
             return std::stod(line.substr(6)) / 1024.0;
     return 0;
+}
+
+void generateDatabase(Context& ctx, const QString& path, const QStringList& shape)
+{
+    const QString gendxl = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-gendxl");
+    if (QProcess::execute(gendxl, shape + QStringList{QStringLiteral("--out"), path}) != 0) {
+        std::fprintf(stderr, "quillet-gendxl could not write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    ctx.note(QStringLiteral("database written by quillet-gendxl: ") + shape.join(u' '));
 }
 
 } // namespace bench
