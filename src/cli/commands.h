@@ -32,6 +32,8 @@ Arguments parseArguments(const QStringList& args, const QStringList& allowed);
 // file) and opens DB: a file path, or SERVER!!PATH below the server's data directory.
 void startSession(domino::TNotesSession& session, const Arguments& args);
 domino::DatabasePtr openDatabase(domino::TNotesSession& session, const QString& db);
+// The view of that name or alias; throws when the database has none.
+domino::ViewPtr requireView(domino::TNotesDatabase& db, const QString& name);
 
 // One output line: the fields joined by tabs; tab, newline and backslash
 // inside a field written as \t, \n and \\.

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "platform/error.h"
 #include "domino/notes.h"
 #include <QDir>
 #include <QFileInfo>
@@ -61,6 +62,14 @@ domino::DatabasePtr openDatabase(domino::TNotesSession& session, const QString& 
         return session.OpenDatabase(db.left(bang), db.mid(bang + 2), false);
     // A local file is named as the shell sees it, relative to the working folder.
     return session.OpenDatabase(QString(), QFileInfo(db).absoluteFilePath(), false);
+}
+
+domino::ViewPtr requireView(domino::TNotesDatabase& db, const QString& name)
+{
+    domino::ViewPtr view = db.ViewByName(name);
+    if (!view)
+        throw platform::Error(QStringLiteral("数据库中没有视图\"%1\"").arg(name));
+    return view;
 }
 
 QString escapeField(const QString& field)

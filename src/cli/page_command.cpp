@@ -18,9 +18,7 @@ int pageCommand(const QStringList& argv)
     domino::TNotesDatabase db;
     db.ConnectTo(openDatabase(session, args.positional[0]));
     domino::TNotesView view;
-    view.ConnectTo(db.ViewByName(args.positional[1]));
-    if (!view.IsConnected())
-        throw platform::Error(QStringLiteral("数据库中没有视图\"%1\"").arg(args.positional[1]));
+    view.ConnectTo(requireView(db, args.positional[1]));
     const int columns = view.ColumnCount();
     QStringList header{QStringLiteral("文档ID")};
     const QStringList titles = view.ColumnNames();
