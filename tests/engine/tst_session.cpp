@@ -1,5 +1,6 @@
 // Sessions: sign-in against the names database, which servers are local, how
 // paths resolve, and the component's two entries.
+#include "testutil.h"
 #include "domino/dominoobjects.h"
 #include "engine/config.h"
 #include "engine/dbcache.h"
@@ -13,6 +14,8 @@ using namespace engine;
 
 extern "C" platform::ComObject* QuilletCreateObject(const char* clsid);
 
+using testutil::errorOf;
+
 namespace {
 QString person(const QString& full, const QString& shortName, const QString& password)
 {
@@ -21,15 +24,6 @@ QString person(const QString& full, const QString& shortName, const QString& pas
         .arg(full, shortName, password);
 }
 
-QString failure(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const platform::Error& e) {
-        return e.text();
-    }
-    return {};
-}
 } // namespace
 
 class SessionTest : public QObject {
@@ -92,7 +86,7 @@ void SessionTest::signIn()
     QFETCH(QString, password);
     QFETCH(QString, error);
     Session s(config_);
-    const QString text = failure([&] { s.StartSessionAs(user, password); });
+    const QString text = errorOf([&] { s.StartSessionAs(user, password); });
     if (error.isEmpty()) {
         QVERIFY2(text.isEmpty(), qPrintable(text));
         QVERIFY(s.userName().startsWith("CN="));
@@ -102,7 +96,7 @@ void SessionTest::signIn()
     // Without a names database nobody can sign in.
     QTemporaryDir empty;
     Session none({empty.path(), {}});
-    QVERIFY(failure([&] { none.StartSessionAs("admin", "quillet"); }).contains("names.dxl"));
+    QVERIFY(errorOf([&] { none.StartSessionAs("admin", "quillet"); }).contains("names.dxl"));
 }
 
 void SessionTest::servers_data()
@@ -126,7 +120,7 @@ void SessionTest::servers()
     QFETCH(bool, local);
     Session s(config_);
     s.StartSession({});
-    const QString text = failure([&] {
+    const QString text = errorOf([&] {
         auto db = s.OpenDatabase(server, QStringLiteral("apps\\hr\\staff.dxl"), false);
         QCOMPARE(db->Title(), QStringLiteral("值的形式"));
     });
@@ -145,11 +139,11 @@ void SessionTest::paths()
     QCOMPARE(s.resolvePath({}, staff), staff);
     QCOMPARE(s.resolvePath("localhost", "apps\\hr\\staff.dxl"), staff);
     // A server serves its data directory, nothing above it.
-    QVERIFY(failure([&] { s.resolvePath("localhost", "../outside.dxl"); }).contains(QStringLiteral("不在服务器")));
-    QVERIFY(failure([&] { s.resolvePath("localhost", "/etc/passwd"); }).contains(QStringLiteral("不在服务器")));
-    QVERIFY(failure([&] { s.OpenDatabase({}, "missing.nsf", false); }).contains(QStringLiteral("不存在")));
-    QVERIFY(failure([&] { s.OpenDatabase({}, "", false); }).contains(QStringLiteral("没有给出")));
-    QVERIFY(failure([&] { s.OpenDatabase({}, "new.nsf", true); }).contains(QStringLiteral("不能创建")));
+    QVERIFY(errorOf([&] { s.resolvePath("localhost", "../outside.dxl"); }).contains(QStringLiteral("不在服务器")));
+    QVERIFY(errorOf([&] { s.resolvePath("localhost", "/etc/passwd"); }).contains(QStringLiteral("不在服务器")));
+    QVERIFY(errorOf([&] { s.OpenDatabase({}, "missing.nsf", false); }).contains(QStringLiteral("不存在")));
+    QVERIFY(errorOf([&] { s.OpenDatabase({}, "", false); }).contains(QStringLiteral("没有给出")));
+    QVERIFY(errorOf([&] { s.OpenDatabase({}, "new.nsf", true); }).contains(QStringLiteral("不能创建")));
 }
 
 void SessionTest::notesIni()
@@ -183,7 +177,7 @@ void SessionTest::evaluateAttachmentNames()
     auto names = s.EvaluateFormula("@AttachmentNames", db->DocumentById("8FA"));
     QCOMPARE(names.size(), 1);
     QCOMPARE(names[0].toText(), QStringLiteral("note.txt"));
-    QVERIFY(!failure([&] { s.EvaluateFormula("@Nonsense(1)", db->DocumentById("8FA")); }).isEmpty());
+    QVERIFY(!errorOf([&] { s.EvaluateFormula("@Nonsense(1)", db->DocumentById("8FA")); }).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(SessionTest)

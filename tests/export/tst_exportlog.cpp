@@ -1,5 +1,6 @@
 // The export log: which file a line goes to, its exact bytes, the time stamp,
 // the day change, and the failures a log write reports.
+#include "testutil.h"
 #include "export/exportlog.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
@@ -15,6 +16,8 @@
 
 using namespace exporting;
 
+using testutil::errorOf;
+
 namespace {
 
 QByteArray readAll(const QString& path)
@@ -23,15 +26,6 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const platform::Error& e) {
-        return e.text();
-    }
-    return {};
-}
 
 // A tiny tmpfs of our own, when this process may mount one (root in a
 // container usually may); unmounted on destruction.

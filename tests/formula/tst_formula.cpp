@@ -1,5 +1,6 @@
 // The formula language: literals, list-wise operators, functions, statements,
 // errors, selection, and the formulas found in real DXL exports.
+#include "testutil.h"
 #include "engine/formula.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -13,6 +14,8 @@ using domino::NotesDateTime;
 using domino::NotesValue;
 using domino::NotesValueList;
 using engine::Formula;
+
+using testutil::errorOf;
 
 namespace {
 
@@ -95,15 +98,6 @@ QString xmlText(QString s)
     return s;
 }
 
-QString errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const platform::Error& e) {
-        return e.text();
-    }
-    return {};
-}
 
 } // namespace
 

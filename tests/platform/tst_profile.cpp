@@ -2,6 +2,7 @@
 // a write leaves in the file, byte for byte, in code page 936.
 // Table rows are built with "+": plain QByteArray and QString results, not builders.
 #undef QT_USE_QSTRINGBUILDER
+#include "testutil.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "unprivileged.h"
@@ -10,20 +11,11 @@
 #include <QTest>
 #include <sys/stat.h>
 
+using testutil::readAll;
+using testutil::writeAll;
+
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 int modeOf(const QString& path)
 {

@@ -2,6 +2,7 @@
 // every other byte, and keys that never appear by being opened.
 // Table rows are built with "+": plain QByteArray and QString results, not builders.
 #undef QT_USE_QSTRINGBUILDER
+#include "testutil.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
 #include "unprivileged.h"
@@ -12,20 +13,11 @@
 
 using platform::KeyAccess;
 
+using testutil::readAll;
+using testutil::writeAll;
+
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QByteArray utf16(const QString& s) { return QByteArray(reinterpret_cast<const char*>(s.utf16()), s.size() * 2); }
 
