@@ -77,6 +77,11 @@ bool Formula::isSelectAll() const
     return !program_ || program_->selectAll;
 }
 
+Formula::Responses Formula::selectsResponses() const
+{
+    return program_ ? program_->responses : Responses::None;
+}
+
 const QString& Formula::source() const
 {
     static const QString none;

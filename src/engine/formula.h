@@ -9,6 +9,17 @@
 
 namespace engine {
 
+// Where a document stands in the view a column formula is evaluated for
+// (@DocChildren, @DocLevel and their kin). Categories are not entries of our
+// views; they count only in `level`, as Notes counts them there.
+struct ViewPlace {
+    int children = 0;       // responses directly below it
+    int descendants = 0;    // responses at every depth below it
+    int siblings = 1;       // entries below the same parent (or main entries), itself included
+    int level = 1;          // 1 for a main document outside categories
+    QString parentNumber;   // @DocNumber of the parent; "" for a main document
+};
+
 // What a formula can ask of the document it is evaluated against.
 class FormulaContext {
 public:
@@ -24,6 +35,8 @@ public:
     virtual qint64 docLength() const = 0;
     virtual QStringList attachmentNames() const = 0;
     virtual QStringList authors() const = 0;  // $UpdatedBy
+    // The document's place in the view being read; nullptr outside a view.
+    virtual const ViewPlace* viewPlace() const { return nullptr; }
 };
 
 namespace formula {
@@ -48,6 +61,11 @@ public:
 
     // "SELECT @All" or equivalent: lets views skip evaluation.
     bool isSelectAll() const;
+
+    // The selection also takes the responses of what it selects:
+    // @AllChildren (direct responses) or @AllDescendants (every depth).
+    enum class Responses { None, Children, Descendants };
+    Responses selectsResponses() const;
 
     // The formula as written.
     const QString& source() const;

@@ -78,6 +78,7 @@ struct Program {
     int resultIndex = -1;  // last Expr or Select statement
     int selectIndex = -1;  // last Select statement
     bool selectAll = true;
+    Formula::Responses responses = Formula::Responses::None;  // @AllChildren / @AllDescendants
 };
 
 // Parses and resolves a whole formula. Throws platform::Error.

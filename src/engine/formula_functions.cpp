@@ -114,6 +114,80 @@ NotesValueList fNoteId(Evaluator& ev, const Node&)
     return {NotesValue(hex ? u"NT" + id.toUpper().rightJustified(8, u'0') : id)};
 }
 
+// --- the document's place in the view ----------------------------------------------------
+// Outside a view these give "" (Notes leaves them undefined there).
+
+// The count, or with texts (default), (zero; default) or (zero; one; default) the text
+// that fits the count, with "%" standing for it.
+NotesValueList countText(Evaluator& ev, const Node& n, int count, const char* where)
+{
+    const QString number = QString::number(count);
+    const int argc = int(n.kids.size());
+    if (argc == 0)
+        return {NotesValue(number)};
+    int pick = argc - 1;
+    if (count == 0 && argc >= 2)
+        pick = 0;
+    else if (count == 1 && argc == 3)
+        pick = 1;
+    QString t = firstText(ev, n, pick, where);
+    t.replace(u'%', number);
+    return {NotesValue(t)};
+}
+
+NotesValueList fDocChildren(Evaluator& ev, const Node& n)
+{
+    const ViewPlace* p = ev.doc().viewPlace();
+    return p ? countText(ev, n, p->children, "@DocChildren") : emptyTextList();
+}
+NotesValueList fDocDescendants(Evaluator& ev, const Node& n)
+{
+    const ViewPlace* p = ev.doc().viewPlace();
+    return p ? countText(ev, n, p->descendants, "@DocDescendants") : emptyTextList();
+}
+NotesValueList fDocSiblings(Evaluator& ev, const Node&)
+{
+    const ViewPlace* p = ev.doc().viewPlace();
+    return p ? NotesValueList{NotesValue(QString::number(p->siblings))} : emptyTextList();
+}
+NotesValueList fDocLevel(Evaluator& ev, const Node&)
+{
+    const ViewPlace* p = ev.doc().viewPlace();
+    return p ? NotesValueList{NotesValue(QString::number(p->level))} : emptyTextList();
+}
+NotesValueList fDocParentNumber(Evaluator& ev, const Node&)
+{
+    const ViewPlace* p = ev.doc().viewPlace();
+    return p ? NotesValueList{NotesValue(p->parentNumber)} : emptyTextList();
+}
+NotesValueList fResponses(Evaluator& ev, const Node&)
+{
+    const ViewPlace* p = ev.doc().viewPlace();
+    return {NotesValue(double(p ? p->descendants : 0))};
+}
+
+// Our view entries are documents, never category rows.
+NotesValueList fIsCategory(Evaluator& ev, const Node& n)
+{
+    return n.kids.size() == 2 ? NotesValueList{NotesValue(firstText(ev, n, 1, "@IsCategory"))} : emptyTextList();
+}
+
+// Every entry is shown expanded, so a row is expandable when it has responses.
+NotesValueList fIsExpandable(Evaluator& ev, const Node& n)
+{
+    const ViewPlace* p = ev.doc().viewPlace();
+    const bool expandable = p && p->children > 0;
+    if (n.kids.empty())
+        return {NotesValue(expandable ? QStringLiteral("+") : QStringLiteral("-"))};
+    if (expandable)
+        return {NotesValue(firstText(ev, n, 0, "@IsExpandable"))};
+    return n.kids.size() == 2 ? NotesValueList{NotesValue(firstText(ev, n, 1, "@IsExpandable"))} : emptyTextList();
+}
+
+// In a selection "... | @AllDescendants" adds the responses of what the rest selects;
+// the view does that after the documents' own evaluation, where these are false.
+NotesValueList fAllResponses(Evaluator&, const Node&) { return boolList(false); }
+
 void checkFieldName(Node& n)
 {
     const Node& a = *n.kids[0];
@@ -609,6 +683,16 @@ const FuncInfo functions[] = {
     {"@Modified", 0, 0, fModified},
     {"@IsResponseDoc", 0, 0, fIsResponseDoc},
     {"@DocNumber", 0, 0, fDocNumber},
+    {"@DocChildren", 0, 3, fDocChildren},
+    {"@DocDescendants", 0, 3, fDocDescendants},
+    {"@DocSiblings", 0, 0, fDocSiblings},
+    {"@DocLevel", 0, 0, fDocLevel},
+    {"@DocParentNumber", 0, 0, fDocParentNumber},
+    {"@Responses", 0, 0, fResponses},
+    {"@IsCategory", 0, 2, fIsCategory},
+    {"@IsExpandable", 0, 2, fIsExpandable},
+    {"@AllChildren", 0, 0, fAllResponses},
+    {"@AllDescendants", 0, 0, fAllResponses},
     {"@DocLength", 0, 0, fDocLength},
     {"@DocumentUniqueID", 0, 0, fUnid},
     {"@NoteID", 0, 0, fNoteId},

@@ -175,6 +175,7 @@ public:
     struct Scope {
         QHash<QString, int> slots;
         int count = 0;
+        Formula::Responses responses = Formula::Responses::None;
     };
 
     Parser(const QString& s, int base, Scope& scope) : lex_(s, base), scope_(scope) { advance(); }
@@ -195,6 +196,7 @@ public:
                 syntaxError(cur_.pos, QStringLiteral("缺少 ;"));
         }
         p->slotCount = scope_.count;
+        p->responses = scope_.responses;
         for (int i = 0; i < int(p->statements.size()); ++i) {
             const auto k = p->statements[i].kind;
             if (k == Statement::Kind::Expr || k == Statement::Kind::Select)
@@ -529,6 +531,10 @@ private:
             if (!f)
                 throw platform::Error(QStringLiteral("不支持的公式函数: %1").arg(cur_.text));
             const QString written = cur_.text;
+            if (qstrcmp(f->name, "@AllDescendants") == 0)
+                scope_.responses = Formula::Responses::Descendants;
+            else if (qstrcmp(f->name, "@AllChildren") == 0 && scope_.responses == Formula::Responses::None)
+                scope_.responses = Formula::Responses::Children;
             n->kind = Node::Kind::Call;
             n->func = f;
             advance();

@@ -7,8 +7,8 @@ namespace engine {
 
 class NoteContext : public FormulaContext {
 public:
-    NoteContext(const Database& db, uint32_t note, QString docNumber = {})
-        : db_(db), note_(note), docNumber_(std::move(docNumber))
+    NoteContext(const Database& db, uint32_t note, QString docNumber = {}, const ViewPlace* place = nullptr)
+        : db_(db), note_(note), docNumber_(std::move(docNumber)), place_(place)
     {
     }
     bool hasItem(const QString& name) const override;
@@ -22,11 +22,13 @@ public:
     qint64 docLength() const override;
     QStringList attachmentNames() const override;
     QStringList authors() const override;
+    const ViewPlace* viewPlace() const override { return place_; }
 
 private:
     const Database& db_;
     uint32_t note_;
     QString docNumber_;
+    const ViewPlace* place_;
 };
 
 // The document ID the Domino Objects give a note: its note ID in upper-case hex.

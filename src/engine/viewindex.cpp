@@ -17,7 +17,15 @@ struct SortKey {
     std::optional<QCollatorSortKey> text;
 };
 
-QString withoutAccents(const QString& s)
+bool isHan(char32_t c) { return QChar::script(c) == QChar::Script_Han; }
+
+// The text as the collator sees it: accents stripped (NFD without non-spacing
+// marks), and every Chinese character preceded by U+FFFF, which the collator
+// weighs above every other character. Chinese then sorts after other scripts at
+// every position, not only at the first one ("Release plan Beta" before
+// "Release plan 草稿" as "Weekly" before "采购"), while Chinese texts still
+// compare among themselves in pinyin order.
+QString collationText(const QString& s)
 {
     bool plain = true;
     for (QChar c : s)
@@ -28,12 +36,26 @@ QString withoutAccents(const QString& s)
     if (plain)
         return s;
     const QString d = s.normalized(QString::NormalizationForm_D);
-    QString out;
-    out.reserve(d.size());
+    QString stripped;
+    stripped.reserve(d.size());
     for (QChar c : d)
         if (c.category() != QChar::Mark_NonSpacing)
-            out += c;
-    return out.normalized(QString::NormalizationForm_C);
+            stripped += c;
+    const QString composed = stripped.normalized(QString::NormalizationForm_C);
+    QString out;
+    out.reserve(composed.size() * 2);
+    for (qsizetype i = 0; i < composed.size(); ++i) {
+        char32_t c = composed[i].unicode();
+        const bool pair = composed[i].isHighSurrogate() && i + 1 < composed.size() && composed[i + 1].isLowSurrogate();
+        if (pair)
+            c = QChar::surrogateToUcs4(composed[i], composed[i + 1]);
+        if (isHan(c))
+            out += QChar(0xFFFF);
+        out += composed[i];
+        if (pair)
+            out += composed[++i];
+    }
+    return out;
 }
 
 SortKey keyOf(const domino::NotesValue& v, const QCollator& collator)
@@ -61,9 +83,13 @@ SortKey keyOf(const domino::NotesValue& v, const QCollator& collator)
             return k;
         // Latin and other scripts first, then Chinese in pinyin order, as a
         // Chinese user of Notes sees them (the zh collation alone would put
-        // Chinese before Latin).
-        k.rank = t.front().script() == QChar::Script_Han ? 4 : 3;
-        k.text = collator.sortKey(withoutAccents(t));
+        // Chinese before Latin). The rank decides at the first character,
+        // collationText at every later one, by the same rule.
+        const char32_t first = t.front().isHighSurrogate() && t.size() > 1
+                                   ? QChar::surrogateToUcs4(t[0], t[1])
+                                   : char32_t(t.front().unicode());
+        k.rank = isHan(first) ? 4 : 3;
+        k.text = collator.sortKey(collationText(t));
     }
     return k;
 }
@@ -86,6 +112,49 @@ QCollator makeCollator()
     return c;
 }
 
+// "SELECT ... | @AllChildren" (or @AllDescendants) also selects the direct
+// responses (or the responses at every depth) of the documents it selects.
+void addResponses(const Database& db, Formula::Responses which, std::vector<char>& selected)
+{
+    const size_t n = selected.size();
+    std::vector<int32_t> parentOf(n, -1);
+    for (size_t i = 0; i < n; ++i)
+        if (db.notes[i].hasParent) {
+            const int p = db.noteByUnid(QString::fromLatin1(db.notes[i].parent.data(), 32));
+            parentOf[i] = p >= 0 && size_t(p) != i ? p : -1;
+        }
+    const std::vector<char> direct = selected;
+    if (which == Formula::Responses::Children) {
+        for (size_t i = 0; i < n; ++i)
+            if (parentOf[i] >= 0 && direct[size_t(parentOf[i])])
+                selected[i] = 1;
+        return;
+    }
+    // Whether a selected document lies above: each chain is walked once, and a
+    // loop in broken $REF links ends as "no".
+    enum : char { Unknown, Visiting, No, Yes };
+    std::vector<char> reach(n, Unknown);
+    std::vector<size_t> path;
+    for (size_t i = 0; i < n; ++i) {
+        if (direct[i])
+            reach[i] = Yes;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        path.clear();
+        int32_t p = int32_t(i);
+        while (p >= 0 && reach[size_t(p)] == Unknown) {
+            reach[size_t(p)] = Visiting;
+            path.push_back(size_t(p));
+            p = parentOf[size_t(p)];
+        }
+        const char r = p >= 0 && reach[size_t(p)] == Yes ? Yes : No;
+        for (size_t q : path)
+            reach[q] = r;
+        if (reach[i] == Yes)
+            selected[i] = 1;
+    }
+}
+
 } // namespace
 
 ViewIndex::ViewIndex(const Database& db, const ViewDesign& design) : db_(db), design_(design)
@@ -96,23 +165,26 @@ ViewIndex::ViewIndex(const Database& db, const ViewDesign& design) : db_(db), de
                            "请以DXL的设计元素格式重新导出")
                 .arg(design.name));
 
-    // Column formulas are compiled now; one outside the language fails the
-    // view only when the view sorts by it, otherwise the documents' values.
+    // Column formulas are compiled now. One outside the language leaves its
+    // column empty (and sorted as empty), as Notes shows a view whatever one
+    // column does; the view itself still opens.
     formulas_.resize(design.columns.size());
     formulaErrors_.resize(design.columns.size());
+    failures_.resize(design.columns.size());
     for (size_t c = 0; c < design.columns.size(); ++c) {
         const ColumnDesign& col = design.columns[c];
+        if (col.categorized && !col.responsesOnly)
+            ++categoryLevels_;
         if (col.formula.trimmed().isEmpty())
             continue;
         try {
             formulas_[c] = Formula::compile(col.formula);
         } catch (const platform::Error& e) {
-            if (col.sort != SortOrder::None)
-                throw platform::Error(QStringLiteral("视图\"%1\"的第%2列公式无法计算: %3")
-                                          .arg(design.name)
-                                          .arg(c + 1)
-                                          .arg(e.text()));
             formulaErrors_[c] = e.text();
+            qWarning("%s", qUtf8Printable(QStringLiteral("视图\"%1\"的第%2列公式无法使用，该列留空: %3")
+                                              .arg(design.name)
+                                              .arg(c + 1)
+                                              .arg(e.text())));
         }
     }
 
@@ -149,6 +221,8 @@ ViewIndex::ViewIndex(const Database& db, const ViewDesign& design) : db_(db), de
                 selected[i] = 0;  // as Notes: a document the formula fails on is not in the view
             }
         }
+        if (selection && selection->selectsResponses() != Formula::Responses::None)
+            addResponses(db, selection->selectsResponses(), selected);
     }
 
     // Responses go below their parents when the view shows the hierarchy.
@@ -203,7 +277,7 @@ ViewIndex::ViewIndex(const Database& db, const ViewDesign& design) : db_(db), de
             values.reserve(sortColumns.size());
             int splits = 1;
             for (size_t s = 0; s < sortColumns.size(); ++s) {
-                values.push_back(rawColumn(sortColumns[s], m, {}));
+                values.push_back(columnOrEmpty(sortColumns[s], m, {}, nullptr));
                 if (int(sortColumns[s]) == splitColumn_ && values.back().size() > 1)
                     splits = int(values.back().size());
             }
@@ -235,32 +309,61 @@ ViewIndex::ViewIndex(const Database& db, const ViewDesign& design) : db_(db), de
     }
 
     entries_.reserve(top.size());
+    mainCount_ = int(top.size());
     std::vector<char> shown(anyResponse ? n : 0, 0);
     uint32_t ordinal = 0;
+    struct Open {
+        int32_t entry;
+        size_t next = 0;      // the next of its children to look at
+        uint32_t shown = 0;   // children placed below it so far: their ordinals
+    };
     for (const Pending& p : top) {
         entries_.push_back({p.note, -1, ++ordinal, p.split});
         if (!anyResponse)
             continue;
         // Depth-first through the responses, in file order; a note is shown
         // below one parent only, so a broken chain of $REF cannot loop.
-        std::vector<std::pair<int32_t, size_t>> stack{{int32_t(entries_.size() - 1), 0}};
+        std::vector<Open> stack{{int32_t(entries_.size() - 1)}};
         shown[p.note] = 1;
         while (!stack.empty()) {
-            auto& [entry, next] = stack.back();
-            const auto& kids = children[entries_[size_t(entry)].note];
-            if (next >= kids.size()) {
+            Open& open = stack.back();
+            const auto& kids = children[entries_[size_t(open.entry)].note];
+            if (open.next >= kids.size()) {
                 stack.pop_back();
                 continue;
             }
-            const uint32_t child = kids[next++];
+            const uint32_t child = kids[open.next++];
             if (shown[child])
                 continue;
             shown[child] = 1;
-            const int32_t parentEntry = entry;
-            entries_.push_back({child, parentEntry, uint32_t(next), -1});
-            stack.push_back({int32_t(entries_.size() - 1), 0});
+            entries_.push_back({child, open.entry, ++open.shown, -1});
+            stack.push_back({int32_t(entries_.size() - 1)});
         }
     }
+
+    if (anyResponse) {
+        // Children follow their parent, so one backward pass adds every
+        // subtree into its parent.
+        childCount_.assign(entries_.size(), 0);
+        descendantCount_.assign(entries_.size(), 0);
+        for (size_t i = entries_.size(); i-- > 0;) {
+            const int32_t parent = entries_[i].parent;
+            if (parent < 0)
+                continue;
+            ++childCount_[size_t(parent)];
+            descendantCount_[size_t(parent)] += 1 + descendantCount_[i];
+        }
+    }
+
+    // One line for the sorted columns that failed while the view was built;
+    // those the document list meets later are reported as they come.
+    for (size_t c = 0; c < failures_.size(); ++c)
+        if (failures_[c].documents > 0 && formulaErrors_[c].isEmpty())
+            qWarning("%s", qUtf8Printable(QStringLiteral("视图\"%1\"的第%2列公式对%3个文档无法计算，这些单元格留空: %4")
+                                              .arg(design_.name)
+                                              .arg(c + 1)
+                                              .arg(failures_[c].documents)
+                                              .arg(failures_[c].first)));
 }
 
 int ViewIndex::positionOf(uint32_t note) const
@@ -282,12 +385,13 @@ QString ViewIndex::docNumber(int position) const
     return out;
 }
 
-domino::NotesValueList ViewIndex::rawColumn(size_t column, uint32_t note, const QString& docNumber) const
+domino::NotesValueList ViewIndex::rawColumn(size_t column, uint32_t note, const QString& docNumber,
+                                            const ViewPlace* place) const
 {
     const ColumnDesign& col = design_.columns[column];
     if (!formulaErrors_[column].isEmpty())
-        throw platform::Error(formulaErrors_[column]);
-    const NoteContext ctx(db_, note, docNumber);
+        return {};
+    const NoteContext ctx(db_, note, docNumber, place);
     if (formulas_[column])
         return formulas_[column]->evaluate(ctx);
     if (col.itemName.isEmpty())
@@ -296,11 +400,80 @@ domino::NotesValueList ViewIndex::rawColumn(size_t column, uint32_t note, const 
     return item ? db_.itemValues(*item) : domino::NotesValueList{};
 }
 
+domino::NotesValueList ViewIndex::columnOrEmpty(size_t column, uint32_t note, const QString& docNumber,
+                                                const ViewPlace* place) const
+{
+    try {
+        return rawColumn(column, note, docNumber, place);
+    } catch (const platform::Error& e) {
+        noteFailure(column, note, e.text());
+        return {};
+    }
+}
+
+void ViewIndex::noteFailure(size_t column, uint32_t note, const QString& error) const
+{
+    const std::lock_guard<std::mutex> lock(failuresMutex_);
+    ColumnFailures& f = failures_[column];
+    if (f.failed.empty())
+        f.failed.assign(db_.notes.size(), 0);
+    if (note >= f.failed.size() || f.failed[note])
+        return;
+    f.failed[note] = 1;
+    if (++f.documents == 1) {
+        f.first = error;
+        // While the view is being built the constructor reports the total once.
+        if (!entries_.empty())
+            qWarning("%s", qUtf8Printable(QStringLiteral("视图\"%1\"的第%2列公式对文档%3无法计算，单元格留空: %4")
+                                              .arg(design_.name)
+                                              .arg(column + 1)
+                                              .arg(documentIdText(db_.notes[note]), error)));
+    }
+}
+
+QStringList ViewIndex::warnings() const
+{
+    QStringList out;
+    const std::lock_guard<std::mutex> lock(failuresMutex_);
+    for (size_t c = 0; c < failures_.size(); ++c) {
+        if (!formulaErrors_[c].isEmpty())
+            out << QStringLiteral("视图\"%1\"的第%2列公式无法使用，该列留空: %3")
+                       .arg(design_.name)
+                       .arg(c + 1)
+                       .arg(formulaErrors_[c]);
+        else if (failures_[c].documents > 0)
+            out << QStringLiteral("视图\"%1\"的第%2列公式对%3个文档无法计算，这些单元格留空: %4")
+                       .arg(design_.name)
+                       .arg(c + 1)
+                       .arg(failures_[c].documents)
+                       .arg(failures_[c].first);
+    }
+    return out;
+}
+
+ViewPlace ViewIndex::placeOf(int position, const QString& docNumber) const
+{
+    const Entry& e = entries_[size_t(position)];
+    ViewPlace p;
+    if (!childCount_.empty()) {
+        p.children = int(childCount_[size_t(position)]);
+        p.descendants = int(descendantCount_[size_t(position)]);
+    }
+    p.siblings = e.parent >= 0 ? int(childCount_[size_t(e.parent)]) : mainCount_;
+    // The number is the parent's number, a dot and the ordinal.
+    const qsizetype dot = docNumber.lastIndexOf(u'.');
+    if (dot >= 0)
+        p.parentNumber = docNumber.left(dot);
+    p.level = categoryLevels_ + int(docNumber.count(u'.')) + 1;
+    return p;
+}
+
 domino::NotesValueList ViewIndex::columnValues(int position) const
 {
     const Entry& e = entries_[size_t(position)];
     const bool response = e.parent >= 0;
     const QString number = docNumber(position);
+    const ViewPlace place = placeOf(position, number);
     domino::NotesValueList out;
     out.reserve(qsizetype(design_.columns.size()));
     for (size_t c = 0; c < design_.columns.size(); ++c) {
@@ -309,7 +482,7 @@ domino::NotesValueList ViewIndex::columnValues(int position) const
             out.append(QString());
             continue;
         }
-        domino::NotesValueList v = rawColumn(c, e.note, number);
+        domino::NotesValueList v = columnOrEmpty(c, e.note, number, &place);
         if (int(c) == splitColumn_ && e.split >= 0 && e.split < v.size())
             out.append(v[e.split]);
         else if (v.isEmpty())

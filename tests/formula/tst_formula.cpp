@@ -45,6 +45,8 @@ public:
     qint64 docLength() const override { return 1234; }
     QStringList attachmentNames() const override { return {QStringLiteral("a.txt"), QStringLiteral("b.pdf")}; }
     QStringList authors() const override { return {QStringLiteral("CN=John Doe/O=Acme")}; }
+    const engine::ViewPlace* place = nullptr;
+    const engine::ViewPlace* viewPlace() const override { return place; }
 };
 
 TestDoc fixture()
@@ -117,6 +119,8 @@ private Q_SLOTS:
     void selects_data();
     void selects();
     void statements();
+    void viewFunctions_data();
+    void viewFunctions();
     void realWorldFormulas();
 };
 
@@ -384,6 +388,60 @@ void TestFormula::statements()
     QCOMPARE(copy.source(), f.source());
     QVERIFY(copy.selects(doc));
     QVERIFY(Formula().evaluate(doc).isEmpty());
+    // A selection with @AllChildren or @AllDescendants says so, for the view to add the responses.
+    QCOMPARE(Formula::compile(QStringLiteral("SELECT Form = \"Memo\" | @AllDescendants")).selectsResponses(),
+             Formula::Responses::Descendants);
+    QCOMPARE(Formula::compile(QStringLiteral("SELECT @AllChildren")).selectsResponses(), Formula::Responses::Children);
+    QCOMPARE(Formula::compile(QStringLiteral("SELECT @All")).selectsResponses(), Formula::Responses::None);
+}
+
+// The functions that read the document's place in the view: counts and the
+// zero/one/other texts, and what they give outside a view (children < 0).
+void TestFormula::viewFunctions_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<int>("children");
+    QTest::addColumn<int>("descendants");
+    QTest::addColumn<QString>("expected");
+    auto row = [](const char* name, const char* f, int c, int d, const char* e) {
+        QTest::newRow(name) << QString::fromUtf8(f) << c << d << QString::fromUtf8(e);
+    };
+    row("children count", "@DocChildren", 2, 5, R"("2")");
+    row("children zero text", R"(@DocChildren("none"; "one"; "% replies"))", 0, 0, R"("none")");
+    row("children one text", R"(@DocChildren("none"; "one"; "% replies"))", 1, 1, R"("one")");
+    row("children other text", R"(@DocChildren("none"; "one"; "% replies"))", 3, 4, R"("3 replies")");
+    row("descendants zero and default", R"x(@DocDescendants(""; "(%)"))x", 0, 0, R"("")");
+    row("descendants one falls to default", R"x(@DocDescendants(""; "(%)"))x", 1, 1, R"x("(1)")x");
+    row("descendants default only", R"(@DocDescendants("% in all"))", 2, 0, R"("0 in all")");
+    row("descendants count", "@DocDescendants", 2, 7, R"("7")");
+    row("responses is a number", "@Responses + 1", 2, 7, "8");
+    row("siblings level parent", R"(@DocSiblings + "/" + @DocLevel + "/" + @DocParentNumber)", 0, 0,
+        R"("4/3/3.1")");
+    row("expandable", "@IsExpandable", 1, 1, R"("+")");
+    row("not expandable", "@IsExpandable", 0, 0, R"("-")");
+    row("expandable texts", R"(@IsExpandable("Y"; "N"))", 0, 0, R"("N")");
+    row("not expandable one text", R"(@IsExpandable("Y"))", 0, 0, R"("")");
+    row("never a category", R"(@IsCategory + @IsCategory("c") + @IsCategory("c"; "doc"))", 0, 0, R"("doc")");
+    row("outside a view", R"(@DocChildren + @DocDescendants + @DocLevel + @IsExpandable)", -1, 0, R"("-")");
+    row("all children is false per document", "@AllChildren | @AllDescendants", 1, 1, "0");
+}
+
+void TestFormula::viewFunctions()
+{
+    QFETCH(QString, formula);
+    QFETCH(int, children);
+    QFETCH(int, descendants);
+    QFETCH(QString, expected);
+    TestDoc doc = fixture();
+    engine::ViewPlace place;
+    place.children = children;
+    place.descendants = descendants;
+    place.siblings = 4;
+    place.level = 3;
+    place.parentNumber = QStringLiteral("3.1");
+    if (children >= 0)
+        doc.place = &place;
+    QCOMPARE(render(Formula::compile(formula).evaluate(doc)), expected);
 }
 
 // Every formula in the real DXL exports compiles, or is refused naming the function
