@@ -486,6 +486,40 @@ NotesValueList fLeftRight(Evaluator& ev, const Node& n)
     });
 }
 
+// @LeftBack and @RightBack: a count drops that many characters from the other end;
+// a text takes what stands before (LeftBack) or after (RightBack) its last occurrence.
+template <bool Left>
+NotesValueList fBack(Evaluator& ev, const Node& n)
+{
+    const char* where = Left ? "@LeftBack" : "@RightBack";
+    const NotesValue how = arg(ev, n, 1).first();
+    const NotesValueList v = arg(ev, n, 0);
+    if (how.isNumber()) {
+        const qsizetype k = std::max<qsizetype>(0, toCount(how.number()));
+        return mapText(v, where, [k](const QString& s) { return Left ? s.chopped(std::min(k, s.size())) : s.mid(k); });
+    }
+    const QString sub = needText(how, where);
+    return mapText(v, where, [&sub](const QString& s) {
+        const qsizetype at = s.lastIndexOf(sub);
+        if (at < 0 || sub.isEmpty())
+            return QString();
+        return Left ? s.left(at) : s.mid(at + sub.size());
+    });
+}
+
+NotesValueList fNewLine(Evaluator&, const Node&) { return {NotesValue(QStringLiteral("\n"))}; }
+
+NotesValueList fChar(Evaluator& ev, const Node& n)
+{
+    NotesValueList v = arg(ev, n, 0);
+    for (NotesValue& e : v) {
+        const double d = needNumber(e, "@Char");
+        const char32_t c = d >= 0 && d <= 0x10FFFF ? char32_t(d) : 0;
+        e = NotesValue(c ? QString::fromUcs4(&c, 1) : QString());
+    }
+    return v;
+}
+
 NotesValueList fWord(Evaluator& ev, const Node& n)
 {
     const QString sep = firstText(ev, n, 1, "@Word");
@@ -669,6 +703,99 @@ NotesValueList fAbs(Evaluator& ev, const Node& n)
     return v;
 }
 
+// Whole elements of the first list found in the second are replaced by the element at the
+// same place of the third ("" when the third is shorter).
+NotesValueList fReplace(Evaluator& ev, const Node& n)
+{
+    NotesValueList v = arg(ev, n, 0);
+    const NotesValueList from = arg(ev, n, 1), to = arg(ev, n, 2);
+    for (NotesValue& e : v) {
+        const qsizetype at = from.indexOf(e);
+        if (at >= 0)
+            e = at < to.size() ? to[at] : NotesValue(QString());
+    }
+    return v;
+}
+
+// The 1-based place of the value in the list, 0 when absent.
+NotesValueList fMember(Evaluator& ev, const Node& n)
+{
+    const NotesValue value = arg(ev, n, 0).first();
+    return {NotesValue(double(arg(ev, n, 1).indexOf(value) + 1))};
+}
+
+// With one list, its largest (smallest) number; with two, pair-wise.
+template <bool Max>
+NotesValueList fMaxMin(Evaluator& ev, const Node& n)
+{
+    const char* where = Max ? "@Max" : "@Min";
+    auto pick = [](double a, double b) { return Max ? std::max(a, b) : std::min(a, b); };
+    const NotesValueList a = arg(ev, n, 0);
+    if (n.kids.size() == 1) {
+        double r = needNumber(a.first(), where);
+        for (const NotesValue& e : a)
+            r = pick(r, needNumber(e, where));
+        return {NotesValue(r)};
+    }
+    const NotesValueList b = arg(ev, n, 1);
+    NotesValueList out;
+    const qsizetype len = std::max(a.size(), b.size());
+    for (qsizetype i = 0; i < len; ++i)
+        out.append(NotesValue(pick(needNumber(a[std::min(i, a.size() - 1)], where),
+                                   needNumber(b[std::min(i, b.size() - 1)], where))));
+    return out;
+}
+
+// To the nearest whole number, or the nearest multiple of the second argument.
+NotesValueList fRound(Evaluator& ev, const Node& n)
+{
+    const double factor = n.kids.size() > 1 ? firstNumber(ev, n, 1, "@Round") : 1;
+    NotesValueList v = arg(ev, n, 0);
+    for (NotesValue& e : v) {
+        const double d = needNumber(e, "@Round");
+        e = NotesValue(factor == 0 ? d : std::round(d / factor) * factor);
+    }
+    return v;
+}
+
+NotesValueList fInteger(Evaluator& ev, const Node& n)
+{
+    NotesValueList v = arg(ev, n, 0);
+    for (NotesValue& e : v)
+        e = NotesValue(std::trunc(needNumber(e, "@Integer")));
+    return v;
+}
+
+NotesValueList fModulo(Evaluator& ev, const Node& n)
+{
+    const double d = firstNumber(ev, n, 1, "@Modulo");
+    if (d == 0)
+        throw platform::Error(QStringLiteral("公式错误: 除数为零"));
+    NotesValueList v = arg(ev, n, 0);
+    for (NotesValue& e : v)
+        e = NotesValue(std::fmod(needNumber(e, "@Modulo"), d));
+    return v;
+}
+
+// @Adjust(time; years; months; days; hours; minutes; seconds): calendar steps for the
+// date parts (31 January plus one month is the last day of February), then the clock.
+NotesValueList fAdjust(Evaluator& ev, const Node& n)
+{
+    double parts[6];
+    for (int i = 0; i < 6; ++i)
+        parts[i] = firstNumber(ev, n, i + 1, "@Adjust");
+    for (double p : parts)
+        if (!(std::fabs(p) < 1e6))
+            throw platform::Error(QStringLiteral("公式错误: 日期时间超出范围"));
+    return mapTime(arg(ev, n, 0), "@Adjust", [&](const NotesDateTime& t) {
+        NotesDateTime r = t;
+        if (r.date.isValid())
+            r.date = r.date.addYears(int(parts[0])).addMonths(int(parts[1])).addDays(qint64(parts[2]));
+        const double seconds = parts[3] * 3600 + parts[4] * 60 + parts[5];
+        return NotesValue(seconds != 0 && r.time.isValid() ? addSeconds(r, seconds) : r);
+    });
+}
+
 const FuncInfo functions[] = {
     {"@All", 0, 0, fTrue},
     {"@True", 0, 0, fTrue},
@@ -719,6 +846,18 @@ const FuncInfo functions[] = {
     {"@Name", 2, 2, fName, checkName},
     {"@Left", 2, 2, fLeftRight<true>},
     {"@Right", 2, 2, fLeftRight<false>},
+    {"@LeftBack", 2, 2, fBack<true>},
+    {"@RightBack", 2, 2, fBack<false>},
+    {"@NewLine", 0, 0, fNewLine},
+    {"@Char", 1, 1, fChar},
+    {"@Replace", 3, 3, fReplace},
+    {"@Member", 2, 2, fMember},
+    {"@Max", 1, 2, fMaxMin<true>},
+    {"@Min", 1, 2, fMaxMin<false>},
+    {"@Round", 1, 2, fRound},
+    {"@Integer", 1, 1, fInteger},
+    {"@Modulo", 2, 2, fModulo},
+    {"@Adjust", 7, 8, fAdjust},
     {"@Word", 3, 3, fWord},
     {"@Implode", 1, 2, fImplode},
     {"@Explode", 1, 2, fExplode},

@@ -250,6 +250,19 @@ void TestFormula::evaluate_data()
     row("function names case-insensitive", "@ELEMENTS(tags) + @all", "4");
     row("constants", "@True : @False : @Yes : @No", "1 : 0 : 1 : 0");
     row("is type", "@IsText(Form) : @IsNumber(Nums) : @IsTime(Stamp) : @IsNumber(Form)", "1 : 1 : 1 : 0");
+    // Text, list and number functions common in view columns
+    row("left back count and text", R"(@LeftBack("Lennard Wallace"; 5) : @LeftBack("a/b/c"; "/"))",
+        R"("Lennard Wa" : "a/b")");
+    row("right back count and text", R"(@RightBack("Lennard Wallace"; 5) : @RightBack("a/b/c"; "/"))",
+        R"("rd Wallace" : "c")");
+    row("back without the text", R"(@LeftBack("abc"; "x") : @RightBack("ab"; 9))", R"("" : "")");
+    row("newline and char", R"(@Length("a" + @NewLine + "b") : @Char(20013))", R"(3 : "中")");
+    row("replace whole elements", R"(@Replace(Tags; "green" : "blue"; "GREEN"))", R"("red" : "GREEN" : "")");
+    row("member place", R"(@Member("green"; Tags) : @Member("x"; Tags))", "2 : 0");
+    row("max of a list and pair-wise min", "@Max(Nums) : @Min(Nums; 2)", "3 : 1 : 2 : 2");
+    row("round integer modulo", "@Round(2.5) : @Round(1234; 100) : @Integer(-2.7) : @Modulo(-7; 3)", "3 : 1200 : -2 : -1");
+    row("adjust by calendar and clock", "@Adjust([2026-01-31 10:00]; 0; 1; 0; 0; 90; 0) : @Adjust(Birthday; 1; 0; -4; 0; 0; 0)",
+        "[2026-02-28 11:30:00] : [1991-06-30]");
     // Real views
     row("realworld if", R"(@If (RM_ServerIP = ""; "<default>"; RM_ServerIP))", R"("<default>")");
     row("realworld if server", R"(@If (LF_ServerType = "0"; "- All Web Sites/Entire Server -"; LF_IP))",
