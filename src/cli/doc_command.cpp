@@ -5,15 +5,18 @@ namespace cli {
 
 int docCommand(const QStringList& argv)
 {
-    const Arguments args = parseArguments(argv, {});
-    if (args.positional.size() != 2)
-        throw UsageError{QStringLiteral("usage: quillet-cli doc DB DOCID")};
+    CommandLine cl(QStringLiteral("doc"), QStringLiteral("DB DOCID"),
+                   QStringLiteral("Lists a document's items, one a line: the item's name and its first value."));
+    cl.addNote(namesNote());
+    if (!cl.parse(argv))
+        return 0;
+    const QStringList args = cl.positional(2);
     domino::TNotesSession session;
-    startSession(session, args);
+    startSession(session, cl);
     domino::TNotesDatabase db;
-    db.ConnectTo(openDatabase(session, args.positional[0]));
+    db.ConnectTo(openDatabase(session, args[0]));
     domino::TNotesDocument doc;
-    doc.ConnectTo(db.DocumentById(args.positional[1]));
+    doc.ConnectTo(db.DocumentById(args[1]));
     for (const QString& name : doc.Items()) {
         const domino::NotesValueList values = doc.ItemValue(name);
         writeLine({name, values.isEmpty() ? QString() : values.first().toText()});

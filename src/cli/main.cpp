@@ -1,9 +1,9 @@
 // quillet-cli: the engine and the export without windows. Each command is a
-// file of its own; this table names them.
+// file of its own that parses its own options; this table names them.
 #include "cli/commands.h"
 #include "platform/error.h"
 #include <QCoreApplication>
-#include <cstring>
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -11,7 +11,7 @@ namespace {
 struct Command {
     const char* name;
     int (*run)(const QStringList&);
-    const char* usage;
+    const char* synopsis;
 };
 
 const Command kCommands[] = {
@@ -21,14 +21,23 @@ const Command kCommands[] = {
     {"export", cli::exportCommand, "export DB VIEW FILE [--start N] [--log-folder DIR]"},
 };
 
-int usage()
+QString usageText()
 {
-    QString text = QStringLiteral("usage: quillet-cli COMMAND ARGS [--user NAME --password PW]\n");
+    QString text = QStringLiteral("usage: quillet-cli COMMAND ARGS [--user NAME [--password-file FILE]]\n");
     for (const Command& c : kCommands)
-        text += QStringLiteral("  quillet-cli ") + QString::fromLatin1(c.usage) + u'\n';
-    text += QStringLiteral("DB is a file path or SERVER!!PATH (PATH relative to the server's data directory).");
-    cli::writeError(text);
-    return 2;
+        text += QStringLiteral("  quillet-cli ") + QString::fromLatin1(c.synopsis) + u'\n';
+    text += QStringLiteral(
+        "DB is a file path or SERVER!!PATH (PATH relative to the server's data directory).\n"
+        "The password of --user comes from --password PW, --password-file FILE (a file no other\n"
+        "user may read), the QUILLET_PASSWORD environment variable or, on a terminal, is typed.\n"
+        "quillet-cli COMMAND --help tells more; --version shows the version.");
+    return text;
+}
+
+void writeOut(const QString& text)
+{
+    const QByteArray bytes = (text + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
 } // namespace
@@ -36,11 +45,23 @@ int usage()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
     const QStringList args = app.arguments().mid(1);
-    if (args.isEmpty())
-        return usage();
+    if (args.isEmpty()) {
+        cli::writeError(usageText());
+        return 2;
+    }
+    const QString& first = args.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
+        writeOut(usageText());
+        return 0;
+    }
+    if (first == QLatin1String("--version")) {
+        writeOut(QStringLiteral("quillet-cli ") + QCoreApplication::applicationVersion());
+        return 0;
+    }
     for (const Command& c : kCommands) {
-        if (args.first() != QLatin1String(c.name))
+        if (first != QLatin1String(c.name))
             continue;
         try {
             return c.run(args.mid(1));
@@ -55,6 +76,6 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    cli::writeError(QStringLiteral("unknown command \"%1\"").arg(args.first()));
-    return usage();
+    cli::writeError(QStringLiteral("unknown command \"%1\"\n").arg(first) + usageText());
+    return 2;
 }

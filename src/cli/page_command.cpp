@@ -8,17 +8,23 @@ namespace cli {
 
 int pageCommand(const QStringList& argv)
 {
-    const Arguments args = parseArguments(argv, {QStringLiteral("--start"), QStringLiteral("--count")});
-    if (args.positional.size() != 2)
-        throw UsageError{QStringLiteral("usage: quillet-cli page DB VIEW [--start N] [--count N]")};
-    const int start = args.start.value_or(1);
-    const int count = args.count.value_or(100);
+    CommandLine cl(QStringLiteral("page"), QStringLiteral("DB VIEW"),
+                   QStringLiteral("Lists a page of a view: \"文档ID\" and the column titles, then one line per "
+                                  "document\nwith its ID and column values."));
+    cl.addOption(QStringLiteral("start"), QStringLiteral("N"), QStringLiteral("the first document, counted from 1 (default 1)"));
+    cl.addOption(QStringLiteral("count"), QStringLiteral("N"), QStringLiteral("how many documents (default 100)"));
+    cl.addNote(namesNote());
+    if (!cl.parse(argv))
+        return 0;
+    const QStringList args = cl.positional(2);
+    const int start = cl.number(QStringLiteral("start"), 1).value_or(1);
+    const int count = cl.number(QStringLiteral("count"), 0).value_or(100);
     domino::TNotesSession session;
-    startSession(session, args);
+    startSession(session, cl);
     domino::TNotesDatabase db;
-    db.ConnectTo(openDatabase(session, args.positional[0]));
+    db.ConnectTo(openDatabase(session, args[0]));
     domino::TNotesView view;
-    view.ConnectTo(requireView(db, args.positional[1]));
+    view.ConnectTo(requireView(db, unescapeField(args[1])));
     const int columns = view.ColumnCount();
     QStringList header{QStringLiteral("文档ID")};
     const QStringList titles = view.ColumnNames();

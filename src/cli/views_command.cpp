@@ -5,13 +5,16 @@ namespace cli {
 
 int viewsCommand(const QStringList& argv)
 {
-    const Arguments args = parseArguments(argv, {});
-    if (args.positional.size() != 1)
-        throw UsageError{QStringLiteral("usage: quillet-cli views DB")};
+    CommandLine cl(QStringLiteral("views"), QStringLiteral("DB"),
+                   QStringLiteral("Lists the database's views and folders by name, one a line, in database order."));
+    cl.addNote(namesNote());
+    if (!cl.parse(argv))
+        return 0;
+    const QStringList args = cl.positional(1);
     domino::TNotesSession session;
-    startSession(session, args);
+    startSession(session, cl);
     domino::TNotesDatabase db;
-    db.ConnectTo(openDatabase(session, args.positional[0]));
+    db.ConnectTo(openDatabase(session, args[0]));
     for (const QString& name : db.Views())
         writeLine({name});
     return 0;
