@@ -5,16 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QList>
 #include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
+using detail::LineSpan;
+using detail::TextBytes;
 using detail::TextEncoding;
-using detail::TextFile;
-using detail::TextLine;
 
 namespace {
 
@@ -35,40 +38,14 @@ QString normalizeKeyPath(QString path)
 
 QString foldKey(const QString& s) { return s.toCaseFolded(); }
 
-bool isSelfOrBelow(const QString& folded, const QString& candidate)
+// Whether `ancestor` is `path` itself or a key above it.
+bool isSelfOrAbove(QStringView ancestor, QStringView path)
 {
-    return candidate == folded || (candidate.size() > folded.size() && candidate.startsWith(folded)
-                                   && candidate[folded.size()] == u'\\');
+    return path == ancestor
+        || (path.size() > ancestor.size() && path.startsWith(ancestor) && path[ancestor.size()] == u'\\');
 }
 
-// --- the parsed hive ------------------------------------------------------
-
-struct Value {
-    QString name;        // as written in the file
-    bool isString = false;
-    QString text;
-    int lastLine = -1;   // physical line range of the entry that set it
-    int firstLine = -1;
-};
-
-struct Key {
-    QString path;          // as first written
-    int section = -1;      // header line of the last live section, -1 when implicit only
-    int sectionEnd = -1;   // last non-blank line of that section
-    QHash<QString, Value> values;  // by folded name
-};
-
-struct Hive {
-    TextFile file;
-    bool regedit4 = false;
-    QHash<QString, Key> keys;  // by folded path; parents of every key are present
-
-    const Key* find(const QString& path) const
-    {
-        auto it = keys.constFind(foldKey(normalizeKeyPath(path)));
-        return it == keys.cend() ? nullptr : &*it;
-    }
-};
+// --- the text of the hive -------------------------------------------------
 
 // Decodes a "..." string starting at text[pos] (the opening quote). Regedit
 // escapes only "\\" and "\""; any other backslash stays as it is.
@@ -121,7 +98,7 @@ std::optional<QByteArray> parseHexBytes(QStringView data)
 
 // A hex(1) (REG_SZ) or hex(2) (REG_EXPAND_SZ) value: UTF-16LE in a version 5
 // file, the ANSI code page in a REGEDIT4 one, up to the first NUL.
-std::optional<QString> decodeHexString(const QByteArray& bytes, bool regedit4)
+QString decodeHexString(const QByteArray& bytes, bool regedit4)
 {
     if (regedit4) {
         const qsizetype nul = bytes.indexOf('\0');
@@ -183,7 +160,7 @@ Entry parseEntry(const QString& line, bool regedit4)
         e.kind = Entry::Kind::Set;
         if (auto bytes = parseHexBytes(data.mid(7))) {
             e.isString = true;
-            e.text = *decodeHexString(*bytes, regedit4);
+            e.text = decodeHexString(*bytes, regedit4);
         }
     } else if (data.startsWith(u"hex", Qt::CaseInsensitive) || data.startsWith(u"dword:", Qt::CaseInsensitive)) {
         e.kind = Entry::Kind::Set;  // another type: present, not a string
@@ -191,46 +168,13 @@ Entry parseEntry(const QString& line, bool regedit4)
     return e;
 }
 
-// Hex data continues on the next line when a line ends with "\".
-bool continues(const QString& logical)
+// Hex data continues on the next line when a value line ends with "\".
+bool startsContinuation(const QString& line)
 {
-    if (!logical.trimmed().endsWith(u'\\'))
+    if (!line.trimmed().endsWith(u'\\'))
         return false;
-    const qsizetype eq = logical.indexOf(u'=');
-    if (eq < 0)
-        return false;
-    return QStringView(logical).mid(eq + 1).trimmed().startsWith(u"hex", Qt::CaseInsensitive);
-}
-
-void addKey(Hive& hive, const QString& path, int headerLine)
-{
-    // Parents exist implicitly, as regedit creates them on import; walking up
-    // stops at the first one already known.
-    const QString folded = foldKey(path);
-    Key& k = hive.keys[folded];
-    if (k.path.isEmpty()) {
-        k.path = path;
-        for (qsizetype cut = path.lastIndexOf(u'\\'); cut > 0; cut = path.lastIndexOf(u'\\', cut - 1)) {
-            Key& parent = hive.keys[foldKey(path.left(cut))];
-            if (!parent.path.isEmpty())
-                break;
-            parent.path = path.left(cut);
-        }
-    }
-    Key& self = hive.keys[folded];  // the inserts above may have moved it
-    self.section = headerLine;
-    self.sectionEnd = headerLine;
-}
-
-void deleteKey(Hive& hive, const QString& path)
-{
-    const QString folded = foldKey(path);
-    for (auto it = hive.keys.begin(); it != hive.keys.end();) {
-        if (isSelfOrBelow(folded, it.key()))
-            it = hive.keys.erase(it);
-        else
-            ++it;
-    }
+    const qsizetype eq = line.indexOf(u'=');
+    return eq >= 0 && QStringView(line).mid(eq + 1).trimmed().startsWith(u"hex", Qt::CaseInsensitive);
 }
 
 // The key a section header names, relative to HKEY_LOCAL_MACHINE; nullopt for another root.
@@ -243,108 +187,496 @@ std::optional<QString> sectionKey(QStringView inner)
     return normalizeKeyPath(slash < 0 ? QString() : inner.mid(slash + 1).toString());
 }
 
-void parse(Hive& hive)
+enum class HeaderKind : quint8 { Add, Delete, Other };
+
+struct ParsedHeader {
+    HeaderKind kind = HeaderKind::Other;
+    QString folded;  // the key's path, case-folded
+};
+
+// A line that begins with "[": a key's section, a key's deletion ("[-...]"),
+// or anything else (another root, no "]"), which ends the section before it.
+ParsedHeader parseHeader(const QString& trimmedLine)
 {
-    hive.keys.clear();
-    const auto& lines = hive.file.lines;
-    Key* current = nullptr;
-    QString currentPath;
-    bool sawHeader = false;
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString trimmed = lines[i].text.trimmed();
-        if (!sawHeader && !trimmed.isEmpty()) {
-            sawHeader = true;
-            if (trimmed.compare(kHeader4, Qt::CaseInsensitive) == 0) {
-                hive.regedit4 = true;
-                continue;
-            }
-            if (trimmed == kHeader5)
-                continue;
-        }
-        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
-            continue;
-        if (trimmed.startsWith(u'[')) {
-            current = nullptr;
-            const qsizetype close = trimmed.lastIndexOf(u']');
-            if (close < 0)
-                continue;  // broken header: the lines below belong to no key
-            QStringView inner = QStringView(trimmed).mid(1, close - 1);
-            const bool deletion = inner.startsWith(u'-');
-            if (deletion)
-                inner = inner.mid(1);
-            auto path = sectionKey(inner);
-            if (!path || path->isEmpty())
-                continue;
-            if (deletion) {
-                deleteKey(hive, *path);
-                continue;
-            }
-            addKey(hive, *path, i);
-            currentPath = foldKey(*path);
-            current = &hive.keys[currentPath];
-            continue;
-        }
-        // A value entry, possibly continued over several physical lines.
-        const int first = i;
-        QString logical = lines[i].text;
-        while (continues(logical) && i + 1 < lines.size()) {
-            logical = logical.trimmed();
-            logical.chop(1);
-            logical += lines[++i].text.trimmed();
-        }
-        if (!current)
-            continue;
-        current->sectionEnd = i;
-        const Entry e = parseEntry(logical, hive.regedit4);
-        const QString name = foldKey(e.name);
-        if (e.kind == Entry::Kind::Set)
-            current->values.insert(name, Value{e.name, e.isString, e.text, i, first});
-        else if (e.kind == Entry::Kind::Delete)
-            current->values.remove(name);
+    ParsedHeader h;
+    const qsizetype close = trimmedLine.lastIndexOf(u']');
+    if (close < 0)
+        return h;
+    QStringView inner = QStringView(trimmedLine).mid(1, close - 1);
+    const bool deletion = inner.startsWith(u'-');
+    if (deletion)
+        inner = inner.mid(1);
+    auto path = sectionKey(inner);
+    if (!path || path->isEmpty())
+        return h;
+    h.kind = deletion ? HeaderKind::Delete : HeaderKind::Add;
+    h.folded = foldKey(*path);
+    return h;
+}
+
+// How a physical line looks at a glance, from its first and last units that
+// are not ASCII blanks; Unsure when that takes decoding (a non-ASCII unit).
+enum class Glance { Blank, Header, Comment, Other, Unsure };
+
+struct LineLook {
+    Glance start = Glance::Blank;
+    bool endsWithBackslash = false;
+    bool unsureEnd = false;
+};
+
+bool asciiBlank(uint u) { return u == 0x20 || (u >= 0x09 && u <= 0x0d); }
+
+uint unitValue(const TextBytes& t, qsizetype i)
+{
+    const auto* b = reinterpret_cast<const uchar*>(t.bytes.constData());
+    switch (t.encoding) {
+    case TextEncoding::Utf16LE:
+        return b[i] | (uint(b[i + 1]) << 8);
+    case TextEncoding::Utf16BE:
+        return b[i + 1] | (uint(b[i]) << 8);
+    default:
+        return b[i];
     }
 }
 
-Hive parseBytes(const QByteArray& bytes)
+LineLook look(const TextBytes& t, const LineSpan& line)
+{
+    LineLook l;
+    const int u = t.unitSize();
+    const qsizetype end = line.contentEnd - ((line.contentEnd - line.begin) % u);
+    qsizetype first = line.begin;
+    while (first < end && asciiBlank(unitValue(t, first)))
+        first += u;
+    if (first >= end) {
+        // An odd byte left over, or nothing: decode to be sure of the first.
+        l.start = end == line.contentEnd ? Glance::Blank : Glance::Unsure;
+        return l;
+    }
+    const uint c = unitValue(t, first);
+    l.start = c >= 0x80 ? Glance::Unsure : c == '[' ? Glance::Header : c == ';' ? Glance::Comment : Glance::Other;
+    qsizetype last = end - u;
+    while (last > first && asciiBlank(unitValue(t, last)))
+        last -= u;
+    const uint e = unitValue(t, last);
+    l.endsWithBackslash = e == '\\';
+    // A trailing non-ASCII unit may be a blank after a "\", and in code page
+    // 936 a "\" byte may be the second half of a character.
+    l.unsureEnd = e >= 0x80 || end != line.contentEnd || (t.encoding == TextEncoding::Cp936 && e == '\\');
+    return l;
+}
+
+// The hive's index: every "[" line of the file and, per key path (by a
+// 64-bit hash of its folded text), the last section that made the key exist,
+// its own last section and the last deletion. Values stay in the file's bytes
+// and are parsed only when a key is read, so the memory is the file plus a
+// few dozen bytes a key, and reading is one pass.
+struct Header {
+    qsizetype offset = 0;   // the line's first byte
+    qint32 previousOwn = -1;  // the previous Add header of the same path (by hash)
+    HeaderKind kind = HeaderKind::Other;
+};
+
+struct Marks {
+    qint32 lastAdd = -1;     // last Add header of the key or a key below it
+    qint32 lastOwn = -1;     // last Add header of the key itself
+    qint32 lastDelete = -1;  // last Delete header of the key
+};
+
+quint64 hashStep(quint64 h, char16_t c) { return (h ^ c) * 1099511628211ull; }
+constexpr quint64 kHashBasis = 14695981039346656037ull;
+
+quint64 pathHash(QStringView folded)
+{
+    quint64 h = kHashBasis;
+    for (QChar c : folded)
+        h = hashStep(h, c.unicode());
+    return h;
+}
+
+struct Hive {
+    TextBytes text;
+    bool regedit4 = false;
+    bool recognised = false;  // the first line that is not blank is a regedit header
+    QList<Header> headers;
+    QHash<quint64, Marks> marks;
+
+    qsizetype sectionEnd(int header) const
+    {
+        return header + 1 < headers.size() ? headers[header + 1].offset : text.bytes.size();
+    }
+    QString headerPath(int header) const
+    {
+        const LineSpan line = text.lineAt(headers[header].offset);
+        return parseHeader(text.text(line).trimmed()).folded;
+    }
+};
+
+// What a section holds for one value name, and where it ends.
+struct SectionScan {
+    bool found = false;
+    Entry entry;
+    LineSpan firstLine;  // the entry's physical lines
+    LineSpan lastLine;
+    bool hasEntries = false;
+    LineSpan lastEntryLine;  // the last physical line of the last entry
+};
+
+// Reads the lines of one section, as the file is read from top to bottom:
+// blank lines and comments skipped, hex continuations joined.
+SectionScan scanSection(const Hive& hive, int header, const QString& foldedName)
+{
+    SectionScan s;
+    const TextBytes& t = hive.text;
+    const qsizetype end = hive.sectionEnd(header);
+    qsizetype at = t.lineAt(hive.headers[header].offset).end;
+    while (at < end) {
+        const LineSpan first = t.lineAt(at);
+        at = first.end;
+        const QString text = t.text(first);
+        const QString trimmed = text.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
+            continue;
+        QString logical = text;
+        LineSpan last = first;
+        if (startsContinuation(logical)) {
+            for (bool more = true; more && at < end;) {
+                const LineSpan next = t.lineAt(at);
+                at = next.end;
+                const QString nextText = t.text(next).trimmed();
+                logical = logical.trimmed();
+                logical.chop(1);
+                logical += nextText;
+                last = next;
+                more = nextText.endsWith(u'\\');
+            }
+        }
+        s.hasEntries = true;
+        s.lastEntryLine = last;
+        const Entry e = parseEntry(logical, hive.regedit4);
+        if (e.kind != Entry::Kind::Broken && foldKey(e.name) == foldedName) {
+            s.found = true;
+            s.entry = e;
+            s.firstLine = first;
+            s.lastLine = last;
+        }
+    }
+    return s;
+}
+
+// A key as the file leaves it: whether it exists and its own sections since
+// it was last deleted, latest first.
+struct KeyState {
+    bool exists = false;
+    QList<int> sections;
+};
+
+// The same answer from every header in order, for when a hash names another path.
+KeyState locateByScan(const Hive& hive, const QString& folded)
+{
+    KeyState k;
+    for (int i = 0; i < hive.headers.size(); ++i) {
+        if (hive.headers[i].kind == HeaderKind::Other)
+            continue;
+        const QString path = hive.headerPath(i);
+        if (hive.headers[i].kind == HeaderKind::Delete) {
+            if (isSelfOrAbove(path, folded)) {
+                k.exists = false;
+                k.sections.clear();
+            }
+        } else if (isSelfOrAbove(folded, path)) {
+            k.exists = true;
+            if (path == folded)
+                k.sections.prepend(i);
+        }
+    }
+    return k;
+}
+
+KeyState locate(const Hive& hive, const QString& folded)
+{
+    KeyState k;
+    if (folded.isEmpty())
+        return k;
+    const auto self = hive.marks.constFind(pathHash(folded));
+    if (self == hive.marks.cend() || self->lastAdd < 0)
+        return k;
+    if (!isSelfOrAbove(folded, hive.headerPath(self->lastAdd)))
+        return locateByScan(hive, folded);
+    // The last deletion of the key or of a key above it.
+    qint32 deleted = -1;
+    quint64 h = kHashBasis;
+    for (qsizetype i = 0; i <= folded.size(); ++i) {
+        if (i == folded.size() || (folded[i] == u'\\' && i > 0)) {
+            const auto m = hive.marks.constFind(h);
+            if (m != hive.marks.cend() && m->lastDelete > deleted) {
+                if (hive.headerPath(m->lastDelete) != QStringView(folded).left(i))
+                    return locateByScan(hive, folded);
+                deleted = m->lastDelete;
+            }
+        }
+        if (i < folded.size())
+            h = hashStep(h, folded[i].unicode());
+    }
+    if (self->lastAdd < deleted)
+        return k;
+    k.exists = true;
+    for (qint32 i = self->lastOwn; i > deleted; i = hive.headers[i].previousOwn)
+        if (hive.headerPath(i) == folded)
+            k.sections << i;
+    return k;
+}
+
+// The latest entry of a value name in the key's sections.
+struct ValueAt {
+    bool found = false;
+    Entry entry;
+    LineSpan firstLine;
+    LineSpan lastLine;
+};
+
+ValueAt findValue(const Hive& hive, const KeyState& key, const QString& name)
+{
+    const QString folded = foldKey(name);
+    for (int section : key.sections) {
+        const SectionScan s = scanSection(hive, section, folded);
+        if (s.found)
+            return ValueAt{s.entry.kind == Entry::Kind::Set, s.entry, s.firstLine, s.lastLine};
+    }
+    return {};
+}
+
+// Adds a header to the index; path is its folded key path.
+void indexHeader(Hive& hive, qsizetype offset, const ParsedHeader& h)
+{
+    const qint32 index = qint32(hive.headers.size());
+    Header header{offset, -1, h.kind};
+    if (h.kind == HeaderKind::Add) {
+        // The key exists, and so does every key above it, as regedit creates them on import.
+        quint64 hash = kHashBasis;
+        for (qsizetype i = 0; i < h.folded.size(); ++i) {
+            if (h.folded[i] == u'\\' && i > 0)
+                hive.marks[hash].lastAdd = index;
+            hash = hashStep(hash, h.folded[i].unicode());
+        }
+        Marks& self = hive.marks[hash];
+        self.lastAdd = index;
+        header.previousOwn = self.lastOwn;
+        self.lastOwn = index;
+    } else if (h.kind == HeaderKind::Delete) {
+        hive.marks[pathHash(h.folded)].lastDelete = index;
+    }
+    hive.headers.append(header);
+}
+
+void index(Hive& hive)
+{
+    hive.headers.clear();
+    hive.marks.clear();
+    hive.regedit4 = false;
+    hive.recognised = false;
+    const TextBytes& t = hive.text;
+    bool sawFirst = false;
+    bool continuing = false;
+    detail::forEachLine(t, [&](const LineSpan& line) {
+        LineLook l = look(t, line);
+        QString text;  // decoded only where a glance does not tell
+        bool isDecoded = false;
+        auto decoded = [&]() -> const QString& {
+            if (!isDecoded) {
+                text = t.text(line);
+                isDecoded = true;
+            }
+            return text;
+        };
+        if (continuing) {
+            continuing = l.unsureEnd ? decoded().trimmed().endsWith(u'\\') : l.endsWithBackslash;
+            return true;
+        }
+        if (l.start == Glance::Unsure) {
+            const QString trimmed = decoded().trimmed();
+            l.start = trimmed.isEmpty()             ? Glance::Blank
+                : trimmed.startsWith(u'[')          ? Glance::Header
+                : trimmed.startsWith(u';')          ? Glance::Comment
+                                                    : Glance::Other;
+        }
+        if (l.start == Glance::Blank)
+            return true;
+        if (!sawFirst) {
+            sawFirst = true;
+            const QString trimmed = decoded().trimmed();
+            if (trimmed.compare(kHeader4, Qt::CaseInsensitive) == 0) {
+                hive.regedit4 = hive.recognised = true;
+                return true;
+            }
+            if (trimmed == kHeader5) {
+                hive.recognised = true;
+                return true;
+            }
+        }
+        if (l.start == Glance::Comment)
+            return true;
+        if (l.start == Glance::Header) {
+            indexHeader(hive, line.begin, parseHeader(decoded().trimmed()));
+            return true;
+        }
+        if (l.endsWithBackslash || l.unsureEnd)
+            continuing = startsContinuation(decoded());
+        return true;
+    });
+}
+
+bool validUtf8(const QByteArray& bytes)
+{
+    // In pieces: the check must not cost a decoded copy of the whole file.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    constexpr qsizetype kPiece = 1 << 16;
+    for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
+        (void)QString(utf8.decode(QByteArrayView(bytes).sliced(at, std::min(kPiece, bytes.size() - at))));
+        if (utf8.hasError())
+            return false;
+    }
+    return true;
+}
+
+TextBytes detect(QByteArray bytes)
+{
+    TextBytes t;
+    auto has = [&](const char* prefix) { return bytes.startsWith(QByteArray(prefix)); };
+    if (has("\xFF\xFE")) {
+        t.encoding = TextEncoding::Utf16LE;
+        t.bodyStart = 2;
+    } else if (has("\xFE\xFF")) {
+        t.encoding = TextEncoding::Utf16BE;
+        t.bodyStart = 2;
+    } else if (has("\xEF\xBB\xBF")) {
+        t.encoding = TextEncoding::Utf8;
+        t.bodyStart = 3;
+    } else if (bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0) {
+        t.encoding = TextEncoding::Utf16LE;
+    } else {
+        // Without a BOM: UTF-8 when it is valid, else the ANSI code page of a REGEDIT4 export.
+        t.encoding = validUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Cp936;
+    }
+    t.bytes = std::move(bytes);
+    return t;
+}
+
+Hive parseBytes(QByteArray bytes)
 {
     Hive hive;
-    auto has = [&](const char* prefix) { return bytes.startsWith(QByteArray(prefix)); };
-    if (has("\xFF\xFE"))
-        hive.file = TextFile::split(bytes.mid(2), TextEncoding::Utf16LE, bytes.left(2));
-    else if (has("\xFE\xFF"))
-        hive.file = TextFile::split(bytes.mid(2), TextEncoding::Utf16BE, bytes.left(2));
-    else if (has("\xEF\xBB\xBF"))
-        hive.file = TextFile::split(bytes.mid(3), TextEncoding::Utf8, bytes.left(3));
-    else if (bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0)
-        hive.file = TextFile::split(bytes, TextEncoding::Utf16LE, {});
-    else {
-        // Without a BOM: UTF-8 when it is valid, else the ANSI code page of a REGEDIT4 export.
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString decoded = utf8.decode(bytes);  // decodes only when turned into a string
-        hive.file = TextFile::split(bytes, utf8.hasError() ? TextEncoding::Cp936 : TextEncoding::Utf8, {});
-    }
-    parse(hive);
+    hive.text = detect(std::move(bytes));
+    index(hive);
     return hive;
 }
 
 Hive newHive()
 {
     Hive hive;
-    hive.file.encoding = TextEncoding::Utf16LE;
-    hive.file.bom = QByteArray("\xFF\xFE", 2);
-    hive.file.newLine = hive.file.encode(QStringLiteral("\r\n"));
-    hive.file.lines << hive.file.makeLine(kHeader5) << hive.file.makeLine(QString());
+    hive.text.encoding = TextEncoding::Utf16LE;
+    hive.text.bodyStart = 2;
+    hive.text.bytes = QByteArray("\xFF\xFE", 2) + hive.text.encode(kHeader5 + QStringLiteral("\r\n\r\n"));
+    index(hive);
     return hive;
 }
 
-// Appends a section for the key at the end of the file, parted from what is above by a blank line.
-int appendSection(Hive& hive, const QString& path)
+// --- edits: each one splices the bytes and indexes the result ----------------
+
+// The file's last line; nullopt for an empty body.
+std::optional<LineSpan> lastLine(const TextBytes& t)
 {
-    TextFile& f = hive.file;
-    f.terminateLastLine();
-    if (!f.lines.isEmpty() && !f.lines.last().text.trimmed().isEmpty())
-        f.lines << f.makeLine(QString());
-    f.lines << f.makeLine(u'[' + kRootName + u'\\' + path + u']');
-    return int(f.lines.size() - 1);
+    std::optional<LineSpan> last;
+    detail::forEachLine(t, [&](const LineSpan& line) {
+        last = line;
+        return true;
+    });
+    return last;
+}
+
+// What goes before text appended after `last`: a line end when the last line
+// has none, after a NUL that completes a UTF-16 file ending in half a
+// character (or every line after it would be read one byte out of step).
+QByteArray lineEndFor(const TextBytes& t, const std::optional<LineSpan>& last, const QByteArray& newLine)
+{
+    if (!last || last->end != last->contentEnd)
+        return {};
+    QByteArray out;
+    if (t.unitSize() == 2 && (last->end - last->begin) % 2 != 0)
+        out.append('\0');
+    return out + newLine;
+}
+
+// The bytes with a section header for the key appended at the end, parted
+// from what is above by a blank line.
+QByteArray appendSection(const Hive& hive, const QString& path, const QByteArray& newLine, const QByteArray& more)
+{
+    const TextBytes& t = hive.text;
+    const std::optional<LineSpan> last = lastLine(t);
+    QByteArray tail = lineEndFor(t, last, newLine);
+    if (last && !t.text(*last).trimmed().isEmpty())
+        tail += newLine;
+    tail += t.encode(u'[' + kRootName + u'\\' + path + u']') + newLine + more;
+    QByteArray bytes;
+    bytes.reserve(t.bytes.size() + tail.size());
+    bytes += t.bytes;
+    bytes += tail;
+    return bytes;
+}
+
+std::optional<QByteArray> setString(const Hive& hive, const QString& keyPath, const QString& name,
+                                    const QString& value)
+{
+    if (name.contains(u'\n') || name.contains(u'\r'))
+        return std::nullopt;
+    const KeyState key = locate(hive, foldKey(keyPath));
+    if (!key.exists)
+        return std::nullopt;  // deleted meanwhile
+    const ValueAt existing = findValue(hive, key, name);
+    // An existing value keeps its name as written, as Windows keeps it.
+    const QString& written = existing.found ? existing.entry.name : name;
+    const QString nameText = written.isEmpty() ? QStringLiteral("@") : quote(written);
+    QString data;
+    if (value.contains(u'\n') || value.contains(u'\r')) {
+        // A line break cannot stand inside a quoted string: the REG_SZ goes in hex form.
+        QStringList bytes;
+        const QByteArray raw = hive.regedit4 ? toCp936(value) + QByteArray(1, '\0')
+                                             : QByteArray(reinterpret_cast<const char*>(value.utf16()),
+                                                          value.size() * 2) + QByteArray(2, '\0');
+        for (char b : raw)
+            bytes << QString::number(uchar(b), 16).rightJustified(2, u'0');
+        data = u"hex(1):" + bytes.join(u',');
+    } else {
+        data = quote(value);
+    }
+    const TextBytes& t = hive.text;
+    const QByteArray line = t.encode(nameText + u'=' + data);
+    if (existing.found) {
+        if (existing.entry.isString && existing.entry.text == value)
+            return t.bytes;
+        const LineSpan& first = existing.firstLine;
+        const LineSpan& last = existing.lastLine;
+        QByteArray bytes = t.bytes;
+        bytes.replace(first.begin, last.contentEnd - first.begin, line);
+        return bytes;
+    }
+    const QByteArray newLine = t.newLine();
+    if (key.sections.isEmpty()) {
+        // A key that only exists because of the keys below it gets a section of its own.
+        return appendSection(hive, keyPath, newLine, line + newLine);
+    }
+    const int section = key.sections.first();
+    const SectionScan s = scanSection(hive, section, QString());
+    const LineSpan after = s.hasEntries ? s.lastEntryLine : t.lineAt(hive.headers[section].offset);
+    QByteArray bytes = t.bytes;
+    bytes.insert(after.end, lineEndFor(t, after, newLine) + line + newLine);
+    return bytes;
+}
+
+std::optional<QByteArray> createKeyIn(const Hive& hive, const QString& keyPath)
+{
+    if (locate(hive, foldKey(keyPath)).exists)
+        return hive.text.bytes;
+    const QByteArray newLine = hive.text.newLine();
+    return appendSection(hive, keyPath, newLine, newLine);
 }
 
 // --- the file behind a hive ---------------------------------------------
@@ -398,8 +730,8 @@ public:
         return ::access(file.constData(), F_OK) != 0 || ::access(file.constData(), R_OK | W_OK) == 0;
     }
 
-    // Applies edit to the hive as it is on disk now and writes it back.
-    // edit returns false to refuse (nothing is written); it sets changed when it edited.
+    // Applies edit to the hive as it is on disk now and writes the bytes it
+    // returns back; edit returns nullopt to refuse (nothing is written).
     template <class Edit>
     bool update(Edit edit)
     {
@@ -407,16 +739,18 @@ public:
         if (!writable())
             return false;
         std::shared_ptr<const Hive> now = loadLocked();
-        Hive hive = stamp_.exists ? *now : newHive();
-        bool changed = false;
-        if (!edit(hive, changed))
+        if (!stamp_.exists)
+            now = std::make_shared<const Hive>(newHive());
+        std::optional<QByteArray> bytes = edit(*now);
+        if (!bytes)
             return false;
-        if (!changed)
+        if (stamp_.exists && *bytes == now->text.bytes)
             return true;
-        if (!detail::writeFileAtomically(path_, hive.file.serialize()))
+        if (!detail::writeFileAtomically(path_, *bytes))
             return false;
-        parse(hive);
-        cached_ = std::make_shared<const Hive>(std::move(hive));
+        now.reset();
+        cached_.reset();
+        cached_ = std::make_shared<const Hive>(parseBytes(std::move(*bytes)));
         stamp_ = stampOf(path_);
         return true;
     }
@@ -429,11 +763,9 @@ private:
         const FileStamp s = stampOf(path_);
         if (cached_ && s == stamp_)
             return cached_;
-        QFile f(path_);
-        QByteArray bytes;
-        if (s.exists && f.open(QIODevice::ReadOnly))
-            bytes = f.readAll();
-        cached_ = std::make_shared<const Hive>(s.exists ? parseBytes(bytes) : Hive{});
+        cached_.reset();  // the old bytes go before the new ones come
+        std::optional<QByteArray> bytes = s.exists ? detail::readWholeFile(path_) : std::nullopt;
+        cached_ = std::make_shared<const Hive>(bytes ? parseBytes(std::move(*bytes)) : Hive{});
         stamp_ = s;
         return cached_;
     }
@@ -443,61 +775,6 @@ private:
     std::shared_ptr<const Hive> cached_;
     FileStamp stamp_;
 };
-
-bool setString(Hive& hive, const QString& keyPath, const QString& name, const QString& value, bool& changed)
-{
-    if (name.contains(u'\n') || name.contains(u'\r'))
-        return false;
-    const QString folded = foldKey(keyPath);
-    auto kit = hive.keys.constFind(folded);  // const: no deep copy of a shared hive
-    if (kit == hive.keys.cend())
-        return false;  // deleted meanwhile
-    auto vit = kit->values.constFind(foldKey(name));
-    // An existing value keeps its name as written, as Windows keeps it.
-    const QString& written = vit != kit->values.cend() ? vit->name : name;
-    const QString nameText = written.isEmpty() ? QStringLiteral("@") : quote(written);
-    QString data;
-    if (value.contains(u'\n') || value.contains(u'\r')) {
-        // A line break cannot stand inside a quoted string: the REG_SZ goes in hex form.
-        QStringList bytes;
-        const QByteArray raw = hive.regedit4 ? toCp936(value) + QByteArray(1, '\0')
-                                             : QByteArray(reinterpret_cast<const char*>(value.utf16()),
-                                                          value.size() * 2) + QByteArray(2, '\0');
-        for (char b : raw)
-            bytes << QString::number(uchar(b), 16).rightJustified(2, u'0');
-        data = u"hex(1):" + bytes.join(u',');
-    } else {
-        data = quote(value);
-    }
-    const QString line = nameText + u'=' + data;
-    TextFile& f = hive.file;
-    if (vit != kit->values.cend()) {
-        if (vit->isString && vit->text == value)
-            return true;
-        TextLine replacement = f.makeLine(line);
-        replacement.eol = f.lines[vit->lastLine].eol;
-        f.lines.remove(vit->firstLine, vit->lastLine - vit->firstLine + 1);
-        f.lines.insert(vit->firstLine, replacement);
-    } else {
-        int at = kit->section >= 0 ? kit->sectionEnd : appendSection(hive, kit->path);
-        if (at == int(f.lines.size()) - 1)
-            f.terminateLastLine();
-        f.lines.insert(at + 1, f.makeLine(line));
-    }
-    changed = true;
-    return true;
-}
-
-bool createKeyIn(Hive& hive, const QString& keyPath, bool& changed)
-{
-    if (hive.keys.contains(foldKey(keyPath)))
-        return true;
-    const int header = appendSection(hive, keyPath);
-    hive.file.lines << hive.file.makeLine(QString());
-    addKey(hive, keyPath, header);
-    changed = true;
-    return true;
-}
 
 class HiveKey : public RegistryKey {
 public:
@@ -509,22 +786,20 @@ public:
     std::optional<QString> readString(const QString& valueName) const override
     {
         const auto hive = file_->current();
-        const Key* key = hive ? hive->find(path_) : nullptr;
-        if (!key)
+        const KeyState key = locate(*hive, foldKey(path_));
+        if (!key.exists)
             return std::nullopt;
-        auto it = key->values.constFind(foldKey(valueName));
-        if (it == key->values.cend() || !it->isString)
+        const ValueAt v = findValue(*hive, key, valueName);
+        if (!v.found || !v.entry.isString)
             return std::nullopt;
-        return it->text;
+        return v.entry.text;
     }
 
     bool writeString(const QString& valueName, const QString& value) override
     {
         if (!writable_)
             return false;
-        return file_->update([&](Hive& hive, bool& changed) {
-            return setString(hive, path_, valueName, value, changed);
-        });
+        return file_->update([&](const Hive& hive) { return setString(hive, path_, valueName, value); });
     }
 
 private:
@@ -540,8 +815,10 @@ public:
     std::unique_ptr<RegistryKey> openKey(const QString& keyPath, KeyAccess access) override
     {
         const QString path = normalizeKeyPath(keyPath);
+        if (path.isEmpty())
+            return nullptr;
         const auto hive = file_->current();
-        if (path.isEmpty() || !hive || !hive->find(path))
+        if (!locate(*hive, foldKey(path)).exists)
             return nullptr;
         const bool write = access == KeyAccess::ReadWrite;
         if (write && !file_->writable())
@@ -554,7 +831,7 @@ public:
         const QString path = normalizeKeyPath(keyPath);
         if (path.isEmpty())
             return nullptr;
-        if (!file_->update([&](Hive& hive, bool& changed) { return createKeyIn(hive, path, changed); }))
+        if (!file_->update([&](const Hive& hive) { return createKeyIn(hive, path); }))
             return nullptr;
         return std::make_unique<HiveKey>(file_, path, true);
     }
@@ -619,5 +896,25 @@ void setMachineHivePath(const QString& path) { machine().setPath(path); }
 QString machineHivePath() { return machine().path(); }
 
 Registry& machineRegistry() { return machine(); }
+
+QString hiveProblem(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? QStringLiteral("找不到注册表文件%1").arg(path)
+                               : QStringLiteral("无法读取注册表文件%1：%2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("注册表文件%1不是普通文件").arg(path);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取注册表文件%1：%2").arg(path, f.errorString());
+    // The header is on the first lines; a look at the file's beginning tells.
+    Hive head;
+    head.text = detect(f.read(1 << 16));
+    index(head);
+    if (!head.recognised)
+        return QStringLiteral("注册表文件%1已损坏：不是注册表导出文件").arg(path);
+    return {};
+}
 
 } // namespace platform

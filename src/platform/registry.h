@@ -1,7 +1,8 @@
 #pragma once
 // HKEY_LOCAL_MACHINE stand-in: a hive file in the text format that regedit
 // exports ("Windows Registry Editor Version 5.00" in UTF-16LE with BOM; UTF-8
-// and REGEDIT4 read as well). Keys and value names compare case-insensitively;
+// and REGEDIT4 read as well). Reading keeps the file's bytes and an index of
+// its keys, so a whole machine's export costs little more than its size. Keys and value names compare case-insensitively;
 // an empty name (written "@") is the key's default value. Opening a key never
 // creates it. Writes replace the file atomically and keep every line they do
 // not change, unknown or broken lines included.
@@ -39,5 +40,10 @@ std::unique_ptr<Registry> openHiveFile(const QString& path);
 void setMachineHivePath(const QString& path);
 QString machineHivePath();
 Registry& machineRegistry();
+
+// Why the hive file at path cannot serve: missing, not a regular file,
+// unreadable, or not a regedit export; each text names the file. Empty when
+// it can.
+QString hiveProblem(const QString& path);
 
 } // namespace platform

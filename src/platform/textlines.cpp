@@ -3,13 +3,12 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QSysInfo>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace platform::detail {
 
 namespace {
-
-int unitSize(TextEncoding e) { return e == TextEncoding::Utf16LE || e == TextEncoding::Utf16BE ? 2 : 1; }
 
 char16_t unitAt(const QByteArray& b, qsizetype i, TextEncoding e)
 {
@@ -20,20 +19,60 @@ char16_t unitAt(const QByteArray& b, qsizetype i, TextEncoding e)
 
 } // namespace
 
-QString TextFile::decode(const QByteArray& bytes) const
+int TextBytes::unitSize() const
 {
+    return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE ? 2 : 1;
+}
+
+bool TextBytes::isChar(qsizetype i, char c) const
+{
+    if (unitSize() == 1)
+        return i < bytes.size() && bytes[i] == c;
+    return i + 1 < bytes.size() && unitAt(bytes, i, encoding) == char16_t(c);
+}
+
+LineSpan TextBytes::lineAt(qsizetype begin) const
+{
+    const int u = unitSize();
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
+    // Only whole units count: an odd trailing byte of a UTF-16 file stays with the last line.
+    const qsizetype limit = size - ((size - bodyStart) % u);
+    // A byte search finds LF; in UTF-16 it must also be a unit of its own at an aligned place.
+    const qsizetype lfByte = encoding == TextEncoding::Utf16BE ? 1 : 0;
+    for (qsizetype from = begin + lfByte; from < limit;) {
+        const void* hit = std::memchr(data + from, '\n', size_t(limit - from));
+        if (!hit)
+            break;
+        const qsizetype at = static_cast<const char*>(hit) - data;
+        const qsizetype unit = at - lfByte;
+        if (u == 1 || ((unit - bodyStart) % 2 == 0 && unitAt(bytes, unit, encoding) == u'\n')) {
+            LineSpan line{begin, unit, unit + u};
+            if (unit - u >= begin && isChar(unit - u, '\r'))
+                line.contentEnd = unit - u;
+            return line;
+        }
+        from = at + 1;
+    }
+    return LineSpan{begin, size, size};
+}
+
+QString TextBytes::decode(qsizetype begin, qsizetype end) const
+{
+    const char* p = bytes.constData() + begin;
+    const qsizetype n = end - begin;
     switch (encoding) {
     case TextEncoding::Utf8:
-        return QString::fromUtf8(bytes);
+        return QString::fromUtf8(p, n);
     case TextEncoding::Cp936:
-        return fromCp936(bytes);
+        return fromCp936(QByteArray::fromRawData(p, n));
     case TextEncoding::Utf16LE:
     case TextEncoding::Utf16BE: {
         if (encoding == TextEncoding::Utf16LE && QSysInfo::ByteOrder == QSysInfo::LittleEndian)
-            return QString(reinterpret_cast<const QChar*>(bytes.constData()), bytes.size() / 2);
+            return QString(reinterpret_cast<const QChar*>(p), n / 2);
         QString s;
-        s.reserve(bytes.size() / 2);
-        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+        s.reserve(n / 2);
+        for (qsizetype i = begin; i + 1 < end; i += 2)
             s.append(QChar(unitAt(bytes, i, encoding)));
         return s;
     }
@@ -41,7 +80,7 @@ QString TextFile::decode(const QByteArray& bytes) const
     return {};
 }
 
-QByteArray TextFile::encode(const QString& text) const
+QByteArray TextBytes::encode(const QString& text) const
 {
     switch (encoding) {
     case TextEncoding::Utf8:
@@ -65,74 +104,19 @@ QByteArray TextFile::encode(const QString& text) const
     return {};
 }
 
-TextFile TextFile::split(const QByteArray& body, TextEncoding encoding, QByteArray bom)
+QByteArray TextBytes::newLine() const
 {
-    TextFile f;
-    f.encoding = encoding;
-    f.bom = std::move(bom);
-    const int u = unitSize(encoding);
-    auto isUnit = [&](qsizetype i, char16_t c) {
-        return u == 1 ? body[i] == char(c) : unitAt(body, i, encoding) == c;
-    };
     bool sawCrLf = false, sawLf = false;
-    qsizetype start = 0;
-    const qsizetype end = body.size() - (body.size() % u);
-    for (qsizetype i = 0; i < end; i += u) {
-        if (!isUnit(i, u'\n'))
-            continue;
-        qsizetype contentEnd = i;
-        if (i - u >= start && isUnit(i - u, u'\r')) {
-            contentEnd = i - u;
-            sawCrLf = true;
-        } else {
-            sawLf = true;
-        }
-        TextLine line;
-        line.raw = body.mid(start, contentEnd - start);
-        line.eol = body.mid(contentEnd, i + u - contentEnd);
-        f.lines.append(std::move(line));
-        start = i + u;
-    }
-    if (start < body.size()) {
-        TextLine line;
-        line.raw = body.mid(start);  // an odd trailing byte stays with it, untouched
-        f.lines.append(std::move(line));
-    }
-    for (TextLine& line : f.lines)
-        line.text = f.decode(line.raw);
-    f.newLine = f.encode(sawLf && !sawCrLf ? QStringLiteral("\n") : QStringLiteral("\r\n"));
-    return f;
+    forEachLine(*this, [&](const LineSpan& line) {
+        if (line.end == line.contentEnd)
+            return true;
+        (line.end - line.contentEnd == unitSize() ? sawLf : sawCrLf) = true;
+        return !sawCrLf;
+    });
+    return encode(sawLf && !sawCrLf ? QStringLiteral("\n") : QStringLiteral("\r\n"));
 }
 
-TextLine TextFile::makeLine(const QString& text) const
-{
-    TextLine line;
-    line.raw = encode(text);
-    line.eol = newLine;
-    line.text = text;
-    return line;
-}
-
-void TextFile::terminateLastLine()
-{
-    if (lines.isEmpty() || !lines.last().eol.isEmpty())
-        return;
-    // A broken UTF-16 file can end in half a character; complete it, or every
-    // line after it would be read one byte out of step.
-    if (unitSize(encoding) == 2 && lines.last().raw.size() % 2 != 0)
-        lines.last().raw.append('\0');
-    lines.last().eol = newLine;
-}
-
-QByteArray TextFile::serialize() const
-{
-    QByteArray out = bom;
-    for (const TextLine& line : lines)
-        out += line.raw + line.eol;
-    return out;
-}
-
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, int newFileMode)
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, int newFileMode, bool forceMode)
 {
     struct stat st {};
     const bool existed = ::stat(QFile::encodeName(path).constData(), &st) == 0;
@@ -140,7 +124,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, int newFi
     if (!file.open(QIODevice::WriteOnly))
         return false;
     // The replacement keeps the mode of the file it replaces; a new file gets the one asked.
-    const int mode = existed ? int(st.st_mode & 07777) : newFileMode;
+    const int mode = existed && !forceMode ? int(st.st_mode & 07777) : newFileMode;
     if (mode >= 0 && ::fchmod(file.handle(), mode_t(mode)) != 0) {
         file.cancelWriting();
         return false;
@@ -150,6 +134,36 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, int newFi
         return false;
     }
     return file.commit();
+}
+
+std::optional<QByteArray> readWholeFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // One buffer of the file's size: readAll() would grow it step by step and
+    // hold twice the file at the end.
+    const qint64 size = f.size();
+    QByteArray bytes;
+    if (size > 0) {
+        bytes.resize(size);
+        qint64 got = 0;
+        while (got < size) {
+            const qint64 n = f.read(bytes.data() + got, size - got);
+            if (n < 0)
+                return std::nullopt;
+            if (n == 0)
+                break;
+            got += n;
+        }
+        bytes.truncate(got);
+    }
+    // A file that grew meanwhile (or one whose size says nothing, as in /proc) is read to its end.
+    for (QByteArray more; !(more = f.read(1 << 20)).isEmpty();)
+        bytes += more;
+    if (f.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
 }
 
 } // namespace platform::detail

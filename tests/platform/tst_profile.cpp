@@ -5,8 +5,10 @@
 #include "testutil.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
+#include "bigfile.h"
 #include "unprivileged.h"
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -108,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(platform::ReadProfileString(path, section, key), value);
     }
 
-    // It holds a password: a new file is the owner's alone; an existing one keeps its mode.
+    // It holds a password: a new file is the owner's alone, and so is one that had another mode.
     void fileModes()
     {
         const QString path = dir_.filePath("modes.ini");
@@ -118,9 +120,53 @@ private Q_SLOTS:
         ::umask(old);
         QVERIFY(written);
         QCOMPARE(modeOf(path), 0600);
-        ::chmod(QFile::encodeName(path).constData(), 0640);
-        QVERIFY(platform::WriteProfileString(path, "domino", "pwd", "other"));
-        QCOMPARE(modeOf(path), 0640);
+        for (const mode_t before : {0644, 0640, 0666}) {
+            ::chmod(QFile::encodeName(path).constData(), before);
+            QVERIFY(platform::WriteProfileString(path, "domino", "pwd", QString::number(before)));
+            QCOMPARE(modeOf(path), 0600);
+        }
+    }
+
+    // A settings file grown huge: reading costs about its size, in time in
+    // proportion to it, however long its lines.
+    void hugeFile()
+    {
+        qint64 msecs[2] = {};
+        for (int round = 0; round < 2; ++round) {
+            const QString path = dir_.filePath("huge.ini");
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            const int sections = 100000 << round;
+            QByteArray chunk;
+            for (int i = 0; i < sections; ++i) {
+                chunk += "[section" + QByteArray::number(i) + "]\r\nkey=" + platform::toCp936("值") + QByteArray::number(i)
+                         + "\r\nother = something longer than that\r\n";
+                if (chunk.size() > (1 << 20)) {
+                    f.write(chunk);
+                    chunk.clear();
+                }
+            }
+            f.write(chunk);
+            f.write("[domino]\r\nnote=" + QByteArray(4 << (20 + round), 'x') + "\r\nserver=srv/Acme\r\npwd=\"" + QByteArray(3 << 20, 'p')
+                    + "\"\r\n[" + QByteArray(2 << 20, ' ') + "\r\n");
+            f.close();
+            const qint64 size = QFileInfo(path).size();
+            QString server, pwd, missing;
+            const auto cost = measureRead([&] {
+                server = platform::ReadProfileString(path, "domino", "server");
+                pwd = platform::ReadProfileString(path, "DOMINO", "pwd");
+                missing = platform::ReadProfileString(path, "domino", "username", "none");
+            });
+            QCOMPARE(server, QString("srv/Acme"));
+            QCOMPARE(pwd, QString(2047, u'p'));
+            QCOMPARE(missing, QString("none"));
+            if (!cost)
+                QSKIP("the peak resident size cannot be measured here");
+            QVERIFY2(cost->peakGrowth < 2 * size + (8 << 20),
+                     qPrintable(QString("%1 bytes for a file of %2").arg(cost->peakGrowth).arg(size)));
+            msecs[round] = cost->msecs;
+        }
+        QVERIFY2(msecs[1] < 3 * msecs[0] + 100, qPrintable(QString("%1 ms, then %2 ms for twice the size").arg(msecs[0]).arg(msecs[1])));
     }
 
     void refusedWrites()

@@ -5,6 +5,7 @@
 #include "testutil.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
+#include "bigfile.h"
 #include "unprivileged.h"
 #include <QFile>
 #include <QTemporaryDir>
@@ -250,6 +251,59 @@ private Q_SLOTS:
         auto hive = platform::openHiveFile(fixture("regedit4-cp936.reg"));
         QCOMPARE(read(*hive, "Software\\Lotus\\Notes", "Path"), std::optional<QString>("D:\\Notes\\程序"));
         QCOMPARE(read(*hive, "Software\\Lotus\\Notes", "Temp"), std::optional<QString>("%TEMP%"));
+    }
+
+    // A whole machine's export, generated: reading it costs about its size in
+    // memory and time in proportion to it, and the probes find their keys.
+    void wholeMachineExport()
+    {
+        auto generate = [&](const QString& path, int blocks) {
+            QFile f(path);
+            if (!f.open(QIODevice::WriteOnly))
+                return qint64(-1);
+            f.write("\xFF\xFE");
+            QString text = "Windows Registry Editor Version 5.00\r\n\r\n";
+            for (int i = 0; i < blocks; ++i) {
+                const QString clsid = "{" + QString::number(i, 16).rightJustified(8, u'0') + "-0000-4000-8000-00AA00BB00CC}";
+                text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\" + clsid + "]\r\n@=\"组件 " + QString::number(i)
+                        + "\"\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\" + clsid
+                        + "\\InprocServer32]\r\n@=\"C:\\\\Windows\\\\System32\\\\c" + QString::number(i)
+                        + ".dll\"\r\n\"ThreadingModel\"=\"Both\"\r\n\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,\\\r\n"
+                          "  0a,0b,0c,0d,0e,0f\r\n\r\n";
+                if (i == blocks / 2)
+                    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lotus\\Notes]\r\n\"Path\"=\"C:\\\\Lotus\\\\Notes\"\r\n\r\n";
+                if (text.size() > (1 << 20) || i == blocks - 1) {
+                    f.write(utf16(text));
+                    text.clear();
+                }
+            }
+            return f.size();
+        };
+        qint64 msecs[2] = {};
+        for (int round = 0; round < 2; ++round) {
+            const int blocks = 20000 << round;
+            const QString path = dir_.filePath("machine.reg");
+            const qint64 size = generate(path, blocks);
+            QVERIFY(size > 0);
+            const QString last = "SOFTWARE\\Classes\\CLSID\\{" + QString::number(blocks - 1, 16).rightJustified(8, u'0')
+                                 + "-0000-4000-8000-00AA00BB00CC}\\InprocServer32";
+            std::optional<QString> notes, server, model;
+            const auto cost = measureRead([&] {
+                auto hive = platform::openHiveFile(path);
+                notes = read(*hive, "SOFTWARE\\Lotus\\Notes", "Path");
+                server = read(*hive, last, "");
+                model = read(*hive, last, "threadingmodel");
+            });
+            QCOMPARE(notes, std::optional<QString>("C:\\Lotus\\Notes"));
+            QCOMPARE(server, std::optional<QString>("C:\\Windows\\System32\\c" + QString::number(blocks - 1) + ".dll"));
+            QCOMPARE(model, std::optional<QString>("Both"));
+            if (!cost)
+                QSKIP("the peak resident size cannot be measured here");
+            QVERIFY2(cost->peakGrowth < 2 * size + (8 << 20),
+                     qPrintable(QString("%1 bytes for a hive of %2").arg(cost->peakGrowth).arg(size)));
+            msecs[round] = cost->msecs;
+        }
+        QVERIFY2(msecs[1] < 3 * msecs[0] + 100, qPrintable(QString("%1 ms, then %2 ms for twice the size").arg(msecs[0]).arg(msecs[1])));
     }
 
     void garbageNeverCrashes_data()
