@@ -75,8 +75,12 @@ ComObjectPtr CreateComObject(const QString& clsid)
 {
     auto key = machineRegistry().openKey(classKey(clsid) + QStringLiteral("\\InprocServer32"), KeyAccess::Read);
     const std::optional<QString> file = key ? key->readString(QString()) : std::nullopt;
-    if (!file || file->isEmpty())
+    if (!file || file->isEmpty()) {
+        // A hive that is missing or broken is the reason, not the class.
+        if (const QString why = hiveProblem(machineHivePath()); !why.isEmpty())
+            throw Error(QStringLiteral("%1，无法创建类 %2 的对象").arg(why, clsid));
         throw Error(QStringLiteral("类 %1 没有注册").arg(clsid));
+    }
     if (!QFileInfo(*file).isFile())
         throw Error(QStringLiteral("找不到类 %1 的组件文件 %2").arg(clsid, *file));
     QString error;

@@ -70,10 +70,12 @@ private Q_SLOTS:
 
     void creationFailures_data()
     {
-        QTest::addColumn<QString>("registered");  // InprocServer32 of the greeter; "-" for no key
+        QTest::addColumn<QString>("registered");  // InprocServer32 of the greeter; "-" no key, "!" no hive, "?" a broken one
         QTest::addColumn<QString>("clsid");
         QTest::addColumn<QStringList>("textHas");
         QTest::newRow("not registered") << "-" << kGreeterClsid << QStringList{"没有注册", kGreeterClsid};
+        QTest::newRow("no hive") << "!" << kGreeterClsid << QStringList{"找不到注册表文件", "%DIR%/hklm.reg", kGreeterClsid};
+        QTest::newRow("hive is no registry file") << "?" << kGreeterClsid << QStringList{"已损坏", "%DIR%/hklm.reg"};
         QTest::newRow("empty registration") << "" << kGreeterClsid << QStringList{"没有注册"};
         QTest::newRow("file missing") << "%DIR%/gone.so" << kGreeterClsid << QStringList{"找不到", "gone.so"};
         QTest::newRow("cannot load") << "%DIR%/garbage.so" << kGreeterClsid
@@ -92,14 +94,21 @@ private Q_SLOTS:
             QVERIFY(garbage.open(QIODevice::WriteOnly));
             garbage.write(QByteArray(256, 'x'));
         }
-        if (registered != "-") {
+        if (registered == "-")
+            QVERIFY(platform::machineRegistry().createKey("SOFTWARE\\Other"));
+        if (registered == "?") {
+            QFile hive(dir_->filePath("hklm.reg"));
+            QVERIFY(hive.open(QIODevice::WriteOnly));
+            hive.write("\x7f" "ELF not a hive\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n");
+        }
+        if (registered != "-" && registered != "!" && registered != "?") {
             auto key = platform::machineRegistry().createKey(serverKey(clsid.toLatin1().constData()));
             QVERIFY(key);
             QVERIFY(key->writeString("", QString(registered).replace("%DIR%", dir_->path())));
         }
         const QString text = errorOf(clsid.toLatin1().constData());
         for (const QString& part : textHas)
-            QVERIFY2(text.contains(part), qPrintable(text));
+            QVERIFY2(text.contains(QString(part).replace("%DIR%", dir_->path())), qPrintable(text));
     }
 
     void registrationFailures_data()
@@ -129,11 +138,13 @@ private Q_SLOTS:
         const QString folder = dir_->filePath("ro");
         QVERIFY(QDir().mkpath(folder));
         platform::setMachineHivePath(folder + "/hklm.reg");
+        const QString component = reachableCopy(kComponent, dir_->path());
+        QVERIFY(!component.isEmpty());
         ::chmod(QFile::encodeName(dir_->path()).constData(), 0755);
         ::chmod(QFile::encodeName(folder).constData(), 0555);
         const int result = runUnprivileged([&] {
             QString error;
-            if (platform::RegisterComServer(kComponent, &error))
+            if (platform::RegisterComServer(component, &error))
                 return 1;
             return error.contains("无法写入注册表") ? 0 : 2;
         });
