@@ -136,7 +136,7 @@ private Q_SLOTS:
             const QString path = dir_.filePath("huge.ini");
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            const int sections = 100000 << round;
+            const int sections = 50000 << round;
             QByteArray chunk;
             for (int i = 0; i < sections; ++i) {
                 chunk += "[section" + QByteArray::number(i) + "]\r\nkey=" + platform::toCp936("值") + QByteArray::number(i)
@@ -147,8 +147,8 @@ private Q_SLOTS:
                 }
             }
             f.write(chunk);
-            f.write("[domino]\r\nnote=" + QByteArray(4 << (20 + round), 'x') + "\r\nserver=srv/Acme\r\npwd=\"" + QByteArray(3 << 20, 'p')
-                    + "\"\r\n[" + QByteArray(2 << 20, ' ') + "\r\n");
+            f.write("[domino]\r\nnote=" + QByteArray(2 << (20 + round), 'x') + "\r\nserver=srv/Acme\r\npwd=\""
+                    + QByteArray(1 << (20 + round), 'p') + "\"\r\n[" + QByteArray(1 << (20 + round), ' ') + "\r\n");
             f.close();
             const qint64 size = QFileInfo(path).size();
             QString server, pwd, missing;

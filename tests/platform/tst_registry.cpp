@@ -281,7 +281,7 @@ private Q_SLOTS:
         };
         qint64 msecs[2] = {};
         for (int round = 0; round < 2; ++round) {
-            const int blocks = 20000 << round;
+            const int blocks = 12000 << round;
             const QString path = dir_.filePath("machine.reg");
             const qint64 size = generate(path, blocks);
             QVERIFY(size > 0);
