@@ -85,7 +85,7 @@ SortKey keyOf(const domino::NotesValue& v, const QCollator& collator)
         // Chinese user of Notes sees them (the zh collation alone would put
         // Chinese before Latin). The rank decides at the first character,
         // collationText at every later one, by the same rule.
-        const char32_t first = t.front().isHighSurrogate() && t.size() > 1
+        const char32_t first = t.size() > 1 && t[0].isHighSurrogate() && t[1].isLowSurrogate()
                                    ? QChar::surrogateToUcs4(t[0], t[1])
                                    : char32_t(t.front().unicode());
         k.rank = isHan(first) ? 4 : 3;
@@ -110,6 +110,19 @@ QCollator makeCollator()
     QCollator c{QLocale(QLocale::Chinese, QLocale::China)};
     c.setCaseSensitivity(Qt::CaseInsensitive);
     return c;
+}
+
+// The texts of the two column warnings, for qWarning and warnings() alike.
+QString unusableColumnText(const QString& view, size_t column, const QString& error)
+{
+    // One multi-argument arg(): a "%2" inside a view name stays as it is.
+    return QStringLiteral("视图\"%1\"的第%2列公式无法使用，该列留空: %3").arg(view, QString::number(column + 1), error);
+}
+
+QString failedColumnText(const QString& view, size_t column, int documents, const QString& error)
+{
+    return QStringLiteral("视图\"%1\"的第%2列公式对%3个文档无法计算，这些单元格留空: %4")
+        .arg(view, QString::number(column + 1), QString::number(documents), error);
 }
 
 // "SELECT ... | @AllChildren" (or @AllDescendants) also selects the direct
@@ -181,10 +194,7 @@ ViewIndex::ViewIndex(const Database& db, const ViewDesign& design) : db_(db), de
             formulas_[c] = Formula::compile(col.formula);
         } catch (const platform::Error& e) {
             formulaErrors_[c] = e.text();
-            qWarning("%s", qUtf8Printable(QStringLiteral("视图\"%1\"的第%2列公式无法使用，该列留空: %3")
-                                              .arg(design.name)
-                                              .arg(c + 1)
-                                              .arg(e.text())));
+            qWarning("%s", qUtf8Printable(unusableColumnText(design.name, c, e.text())));
         }
     }
 
@@ -359,11 +369,7 @@ ViewIndex::ViewIndex(const Database& db, const ViewDesign& design) : db_(db), de
     // those the document list meets later are reported as they come.
     for (size_t c = 0; c < failures_.size(); ++c)
         if (failures_[c].documents > 0 && formulaErrors_[c].isEmpty())
-            qWarning("%s", qUtf8Printable(QStringLiteral("视图\"%1\"的第%2列公式对%3个文档无法计算，这些单元格留空: %4")
-                                              .arg(design_.name)
-                                              .arg(c + 1)
-                                              .arg(failures_[c].documents)
-                                              .arg(failures_[c].first)));
+            qWarning("%s", qUtf8Printable(failedColumnText(design_.name, c, failures_[c].documents, failures_[c].first)));
 }
 
 int ViewIndex::positionOf(uint32_t note) const
@@ -425,9 +431,8 @@ void ViewIndex::noteFailure(size_t column, uint32_t note, const QString& error) 
         // While the view is being built the constructor reports the total once.
         if (!entries_.empty())
             qWarning("%s", qUtf8Printable(QStringLiteral("视图\"%1\"的第%2列公式对文档%3无法计算，单元格留空: %4")
-                                              .arg(design_.name)
-                                              .arg(column + 1)
-                                              .arg(documentIdText(db_.notes[note]), error)));
+                                              .arg(design_.name, QString::number(column + 1),
+                                                   documentIdText(db_.notes[note]), error)));
     }
 }
 
@@ -437,16 +442,9 @@ QStringList ViewIndex::warnings() const
     const std::lock_guard<std::mutex> lock(failuresMutex_);
     for (size_t c = 0; c < failures_.size(); ++c) {
         if (!formulaErrors_[c].isEmpty())
-            out << QStringLiteral("视图\"%1\"的第%2列公式无法使用，该列留空: %3")
-                       .arg(design_.name)
-                       .arg(c + 1)
-                       .arg(formulaErrors_[c]);
+            out << unusableColumnText(design_.name, c, formulaErrors_[c]);
         else if (failures_[c].documents > 0)
-            out << QStringLiteral("视图\"%1\"的第%2列公式对%3个文档无法计算，这些单元格留空: %4")
-                       .arg(design_.name)
-                       .arg(c + 1)
-                       .arg(failures_[c].documents)
-                       .arg(failures_[c].first);
+            out << failedColumnText(design_.name, c, failures_[c].documents, failures_[c].first);
     }
     return out;
 }
