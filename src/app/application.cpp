@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/guard.h"
+#include "app/translations.h"
 
 namespace app {
 
@@ -8,6 +9,7 @@ QuilletApplication::QuilletApplication(int& argc, char** argv) : QApplication(ar
     // Not setApplicationDisplayName: Qt would append it to every window
     // caption, and the main window has a caption of its own.
     setApplicationName(QString::fromUtf8(kApplicationTitle));
+    installQtTranslations(*this);
 }
 
 bool QuilletApplication::notify(QObject* receiver, QEvent* event)

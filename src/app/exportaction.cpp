@@ -25,7 +25,14 @@ public:
     void ShowWait() override { ::ShowWait(); }
     void SetWaitText(const QString& text) override { ::SetWaitText(text); }
     void SetWaitProgress(int max, int position) override { ::SetWaitProgress(max, position); }
-    void CloseWait() override { ::CloseWait(); }
+    // The progress window closes when the run is over but for its closing
+    // message: the commands come back first, so the message does not sit
+    // over a window that still looks busy.
+    void CloseWait() override
+    {
+        ::CloseWait();
+        restore();
+    }
     void ProcessEvents() override { QCoreApplication::processEvents(); }
 
     void RunningChanged(bool running) override

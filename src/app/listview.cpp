@@ -1,4 +1,5 @@
 #include "app/listview.h"
+#include "browse/core/texts.h"
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QEvent>
@@ -7,9 +8,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QStyledItemDelegate>
 #include <QTreeView>
+#include <optional>
 #include <vector>
 
 // Items live in plain vectors: a page of a hundred documents with a dozen
@@ -24,6 +27,7 @@ public:
         QString caption;
         int image = -1;
         QStringList sub;
+        std::optional<QString> name;
     };
 
     // The list widget drives the change notifications itself.
@@ -36,6 +40,7 @@ public:
 
     std::vector<Column> columns;
     std::vector<Item> items;
+    const QString empty;
     QList<QIcon> images;
 
     int rowCount(const QModelIndex& parent = {}) const override
@@ -53,9 +58,11 @@ public:
         const Item& item = items[std::size_t(index.row())];
         const int col = index.column();
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-            if (col == 0)
-                return item.caption;
-            return col - 1 < item.sub.size() ? item.sub[col - 1] : QString();
+            const QString& text = col == 0 ? item.caption
+                                  : col - 1 < item.sub.size() ? item.sub[col - 1]
+                                                              : empty;
+            // A value of many thousand characters would give a tip as high as the screen.
+            return role == Qt::ToolTipRole ? browse::excerpt(text) : text;
         }
         if (role == Qt::DecorationRole && col == 0 && item.image >= 0 && item.image < images.size())
             return images[item.image];
@@ -326,6 +333,32 @@ QString TListView::subItemText(int item, int index) const
 {
     const QStringList sub = subItems(item);
     return index >= 0 && index < sub.size() ? sub[index] : QString();
+}
+
+void TListView::setItemName(int item, const QString& name)
+{
+    if (item >= 0 && item < itemCount())
+        model_->items[std::size_t(item)].name = name;
+}
+
+QString TListView::itemName(int item) const
+{
+    if (item < 0 || item >= itemCount())
+        return {};
+    const TListModel::Item& it = model_->items[std::size_t(item)];
+    return it.name ? *it.name : it.caption;
+}
+
+void TListView::scrollToFirst()
+{
+    QItemSelectionModel* sel = reportView_->selectionModel();
+    sel->clearSelection();
+    sel->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(iconView_),
+                                 static_cast<QAbstractItemView*>(reportView_)}) {
+        v->scrollToTop();
+        v->horizontalScrollBar()->setValue(0);
+    }
 }
 
 int TListView::selectedIndex() const

@@ -54,12 +54,19 @@ public:
     QStringList subItems(int item) const;
     // Empty when the item has no such sub-item.
     QString subItemText(int item, int index) const;
+    // An item whose caption is a label for its name (a view without a name)
+    // carries the name; itemName gives it, else the caption.
+    void setItemName(int item, const QString& name);
+    QString itemName(int item) const;
 
     // Selection (one item at a time).
     int selectedCount() const;
     int selectedIndex() const;      // -1 when none
     QString selectedCaption() const; // empty when none
     void selectItem(int item);      // -1 clears the selection
+    // Back to the first row with nothing selected, in both styles: what a
+    // newly loaded page or list of views starts with.
+    void scrollToFirst();
 
     // Batch updates nest; the list is repainted once, when the last one ends.
     void BeginUpdate();

@@ -135,13 +135,23 @@ void TfrmMain::buildToolBar()
     layout->addStretch();
 
     auto viaAction = [](QAction* a) { return [a] { a->trigger(); }; };
-    ToolButton1 = addToolButton(QStringLiteral("ToolButton1"), openserver->text(), 4,
-                                u8("连接到Domino服务器"), viaAction(openserver));
-    ToolButton2 = addToolButton(QStringLiteral("ToolButton2"), openfile->text(), 3,
-                                u8("打开独立的NSF库文件"), viaAction(openfile));
-    ToolButton4 = addToolButton(
-        QStringLiteral("ToolButton4"), export_->text(), 2,
-        u8("导出所选视图的文档数据到EXCEL文件中，并与附件RTF域图片等一并导出"), viaAction(export_));
+    // A button that runs an action is enabled exactly when the action is, so
+    // that a command refused for the moment also looks it.
+    auto follow = [this](QToolButton* b, QAction* a) {
+        b->setEnabled(a->isEnabled());
+        connect(a, &QAction::enabledChanged, b, &QWidget::setEnabled);
+        return b;
+    };
+    ToolButton1 = follow(addToolButton(QStringLiteral("ToolButton1"), openserver->text(), 4,
+                                       u8("连接到Domino服务器"), viaAction(openserver)),
+                         openserver);
+    ToolButton2 = follow(addToolButton(QStringLiteral("ToolButton2"), openfile->text(), 3,
+                                       u8("打开独立的NSF库文件"), viaAction(openfile)),
+                         openfile);
+    ToolButton4 = follow(addToolButton(QStringLiteral("ToolButton4"), export_->text(), 2,
+                                       u8("导出所选视图的文档数据到EXCEL文件中，并与附件RTF域图片等一并导出"),
+                                       viaAction(export_)),
+                         export_);
     ToolButton11 = addToolButton(QStringLiteral("ToolButton11"), u8("文档详情"), 10,
                                  u8("查看所选中文档的所有域和值"), [this] { ToolButton11Click(); });
     ToolButton7 = addToolButton(QStringLiteral("ToolButton7"), u8("首页"), 8, {},
@@ -152,10 +162,12 @@ void TfrmMain::buildToolBar()
                                 [this] { ToolButton9Click(); });
     ToolButton10 = addToolButton(QStringLiteral("ToolButton10"), u8("尾页"), 9, {},
                                  [this] { ToolButton10Click(); });
-    ToolButton5 = addToolButton(QStringLiteral("ToolButton5"), about->text(), 5, {},
-                                viaAction(about));
-    ToolButton6 = addToolButton(QStringLiteral("ToolButton6"), exitsystem->text(), 1, {},
-                                viaAction(exitsystem));
+    ToolButton5 = follow(addToolButton(QStringLiteral("ToolButton5"), about->text(), 5, {},
+                                       viaAction(about)),
+                         about);
+    ToolButton6 = follow(addToolButton(QStringLiteral("ToolButton6"), exitsystem->text(), 1, {},
+                                       viaAction(exitsystem)),
+                         exitsystem);
 }
 
 void TfrmMain::buildPanels()
@@ -214,6 +226,8 @@ void TfrmMain::buildPanels()
     StatusBar1 = new TStatusBar(Panel5);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->addPanel(250, app::supportContactLine());
+    StatusBar1->addPanel(250);
+    // Where the user is: the rows on show, or what the database holds.
     StatusBar1->addPanel(250);
     auto* statusLayout = new QVBoxLayout(Panel5);
     statusLayout->setContentsMargins(1, 1, 1, 1);

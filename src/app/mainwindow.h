@@ -3,8 +3,10 @@
 // lives from program start to program end and is reachable as frmMain.
 // Handlers of browsing, connecting and the export live in files of their own
 // (src/browse, src/app/exportaction.cpp); this header declares them all.
+#include "browse/core/pager.h"
 #include "domino/notes.h"
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <functional>
 #include <memory>
 
@@ -36,7 +38,8 @@ public:
     static constexpr const char* kExitCaption = "确认";
     static constexpr const char* kImportText = "对不起，该功能暂时尚未提供!";
     // Filters of the open and save dialogs (platform::prompts().openFile / saveFile).
-    static constexpr const char* OpenDialog1Filter = "NSF文件|*.nsf";
+    // Both kinds of database the engine reads, under the one caption users know.
+    static constexpr const char* OpenDialog1Filter = "NSF文件|*.nsf;*.dxl";
     static constexpr const char* SaveDialog1Filter = "Excel文件|*.xls";
 
     // ---- Controls, named as the window is described. -----------------------
@@ -90,6 +93,9 @@ public:
     QString Password;
     QString DataPath;
     QString DbFile;
+    // Where the page on show started (DocPos before its load): 上一页 steps
+    // back from here, and the status bar tells the rows from here to DocPos.
+    int ShownFrom = 0;
 
     // ---- Start-up and shut-down. ------------------------------------------
     void FormCreate();
@@ -138,6 +144,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void pageTo(browse::PageMove move);
+    // Opens the view the list shows as an icon (list item index), as a click
+    // on its node in the tree does.
+    void openListedView(int item);
+    // The tree is rebuilt: nothing of what was open before stays on show.
+    void forgetShownView();
     void buildActions();
     void buildMenu();
     void buildToolBar();
@@ -145,6 +157,8 @@ private:
     QToolButton* addToolButton(const QString& name, const QString& caption, int image,
                                const QString& hint, std::function<void()> handler);
 
+    // The database node whose views the list shows as icons.
+    QPersistentModelIndex listedDatabase_;
     QString appDirOverride_;
     QString installDir_;
     TMiddleArea* middle_ = nullptr;

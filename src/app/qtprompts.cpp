@@ -3,7 +3,12 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
 #include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
 
 namespace app {
 namespace {
@@ -16,6 +21,20 @@ QWidget* dialogParent()
 }
 
 QString title() { return QString::fromUtf8(kApplicationTitle); }
+
+int widestLine(const QFontMetrics& fm, const QString& text)
+{
+    int widest = 0;
+    for (const QString& line : text.split(u'\n'))
+        widest = std::max(widest, fm.horizontalAdvance(line));
+    return widest;
+}
+
+int screenWidth(const QWidget& w)
+{
+    const QScreen* screen = w.screen() ? w.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().width() : 1024;
+}
 
 } // namespace
 
@@ -39,11 +58,37 @@ QString toQtFileFilter(const QString& filter)
     return entries.join(QStringLiteral(";;"));
 }
 
+void fitMessageBox(QMessageBox& box)
+{
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    // Qt wraps a message at about 500 pixels; the label's own minimum keeps
+    // it on one line where the screen has the room.
+    const int room = screenWidth(box) - 160;
+    label->setMinimumWidth(std::min(widestLine(label->fontMetrics(), label->text()) + 4, room));
+}
+
+void fitInputDialog(QInputDialog& dialog)
+{
+    // The window manager draws the caption in a bold font, beside an icon
+    // and three buttons.
+    QFont captionFont = dialog.font();
+    captionFont.setBold(true);
+    const int caption = QFontMetrics(captionFont).horizontalAdvance(dialog.windowTitle()) * 6 / 5 + 150;
+    const int prompt = dialog.fontMetrics().horizontalAdvance(dialog.labelText()) + 60;
+    const int width = std::min(std::max(caption, prompt), screenWidth(dialog) - 40);
+    // The box takes its size from its layout, so the edit carries the width.
+    if (auto* edit = dialog.findChild<QLineEdit*>())
+        edit->setMinimumWidth(width - 2 * dialog.style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+}
+
 void QtPrompts::message(const QString& text, platform::MessageIcon icon)
 {
     QMessageBox box(icon == platform::MessageIcon::Error ? QMessageBox::Critical
                                                          : QMessageBox::NoIcon,
                     title(), text, QMessageBox::Ok, dialogParent());
+    fitMessageBox(box);
     box.exec();
 }
 
@@ -59,12 +104,15 @@ bool QtPrompts::confirm(const QString& text, const QString& caption)
 std::optional<QString> QtPrompts::input(const QString& caption, const QString& prompt,
                                         const QString& text)
 {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(dialogParent(), caption, prompt, QLineEdit::Normal, text, &ok);
-    if (!ok)
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(text);
+    dialog.setTextEchoMode(QLineEdit::Normal);
+    fitInputDialog(dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return answer;
+    return dialog.textValue();
 }
 
 std::optional<QString> QtPrompts::openFile(const QString& filter)

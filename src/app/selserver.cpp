@@ -67,9 +67,12 @@ Tfrmselserver::Tfrmselserver(QWidget* parent) : QDialog(parent)
         auto* b = new QPushButton(QString::fromUtf8(text), Panel1);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, y, w, h);
-        // Neither button answers Enter on its own.
+        // Neither button is the dialog's default, so Enter in an edit does
+        // nothing (an auto-default button would become the default once the
+        // dialog shows). A focused button answers Enter: see eventFilter.
         b->setAutoDefault(false);
         b->setDefault(false);
+        b->installEventFilter(this);
         return b;
     };
     Button1 = button("Button1", "确  定", 32, 152, 81, 28);
@@ -105,6 +108,19 @@ void Tfrmselserver::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool Tfrmselserver::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == Button1 || watched == Button2)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Tfrmselserver::FormShow()

@@ -5,6 +5,7 @@
 namespace {
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kSelectedImageRole = Qt::UserRole + 2;
+constexpr int kNameRole = Qt::UserRole + 3;
 } // namespace
 
 TTreeView::TTreeView(QWidget* parent) : QTreeWidget(parent)
@@ -34,6 +35,30 @@ QTreeWidgetItem* TTreeView::addNode(QTreeWidgetItem* parent, const QString& text
     if (imageIndex >= 0 && imageIndex < images_.size())
         node->setIcon(0, images_[imageIndex]);
     return node;
+}
+
+void TTreeView::setNodeName(QTreeWidgetItem* node, const QString& name)
+{
+    if (node)
+        node->setData(0, kNameRole, name);
+}
+
+QString TTreeView::nodeName(const QTreeWidgetItem* node)
+{
+    if (!node)
+        return {};
+    const QVariant name = node->data(0, kNameRole);
+    return name.isValid() ? name.toString() : node->text(0);
+}
+
+QPersistentModelIndex TTreeView::persistentIndex(QTreeWidgetItem* node) const
+{
+    return node ? QPersistentModelIndex(indexFromItem(node)) : QPersistentModelIndex();
+}
+
+QTreeWidgetItem* TTreeView::nodeAt(const QPersistentModelIndex& index) const
+{
+    return index.isValid() ? itemFromIndex(index) : nullptr;
 }
 
 QTreeWidgetItem* TTreeView::rootNode() const

@@ -5,6 +5,7 @@
 // 3 view), shown with the icons of the tree's image list.
 #include <QIcon>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
 
 class TTreeView : public QTreeWidget {
@@ -20,6 +21,14 @@ public:
     // Adds a node below parent (nullptr: a root node) and returns it.
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, int imageIndex,
                              int selectedIndex);
+    // A node whose text is a label for its name (a view without a name): the
+    // name travels with it. nodeName gives the name, else the text.
+    static void setNodeName(QTreeWidgetItem* node, const QString& name);
+    static QString nodeName(const QTreeWidgetItem* node);
+    // A handle on a node that notices when the node is gone.
+    QPersistentModelIndex persistentIndex(QTreeWidgetItem* node) const;
+    QTreeWidgetItem* nodeAt(const QPersistentModelIndex& index) const;
+
     // The last root node added, or nullptr.
     QTreeWidgetItem* rootNode() const;
     QTreeWidgetItem* Selected() const;

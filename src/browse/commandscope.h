@@ -2,6 +2,7 @@
 // Small scope helpers the browsing commands share.
 #include "app/listview.h"
 #include "app/waitmsg.h"
+#include "domino/notes.h"
 #include "platform/error.h"
 #include <exception>
 
@@ -44,6 +45,19 @@ void attachOrThrow(Handle& handle, Ptr object, const QString& whatIsMissing)
     if (!object)
         throw platform::Error(whatIsMissing);
     handle.ConnectTo(std::move(object));
+}
+
+// The title and file of an open database, for the tool tip of its node; a
+// title that cannot be read leaves the file alone, never spoils the open.
+inline QString databaseTip(domino::TNotesDatabase& db, const QString& file)
+{
+    QString title;
+    try {
+        if (domino::DatabasePtr object = db.DefaultInterface())
+            title = object->Title();
+    } catch (const std::exception&) {
+    }
+    return title.isEmpty() ? file : title + u'\n' + file;
 }
 
 inline QString databaseMissingText(const QString& path)

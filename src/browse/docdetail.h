@@ -1,10 +1,14 @@
 #pragma once
 // The document detail window: every item of one document with its first value,
-// as a two-column grid whose first row and column are headings.
+// as a two-column grid whose first row and column are headings. The window
+// can be resized (the grid follows), the name column fits the names, and the
+// value of the current cell can be copied.
+#include "browse/core/documentrows.h"
 #include "domino/notes.h"
 #include <QDialog>
 #include <functional>
 
+class QAction;
 class QFrame;
 class QPushButton;
 class QTableWidget;
@@ -17,12 +21,20 @@ public:
     QFrame* Panel1 = nullptr;
     QTableWidget* StringGrid1 = nullptr;
     QPushButton* BitBtn1 = nullptr;
+    // "复制" (Ctrl+C, and the grid's context menu): the current cell's whole text.
+    QAction* copyAction = nullptr;
 
     // Writes the heading row and one row per item name with its value text.
-    void setRows(const QList<std::pair<QString, QString>>& rows);
+    void setRows(const QList<browse::DocumentRow>& rows);
+    void copyCurrentCell();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void BitBtn1Click();
+    void placeControls();
+    void fitNameColumn();
 };
 
 // Opens the database (server empty: a local file), finds the document and

@@ -1,23 +1,18 @@
 // Opening one database file straight from the file system.
-#include "app/listview.h"
 #include "app/mainwindow.h"
 #include "app/selserver.h"
+#include "app/statusbar.h"
 #include "app/treeview.h"
 #include "browse/commandscope.h"
+#include "browse/core/texts.h"
 #include "browse/standalonefile.h"
 #include "browse/treenodes.h"
 #include "platform/prompts.h"
 
-namespace browse {
-// Both kinds of database file the engine reads; the first entry is the one
-// the dialog starts with.
-inline constexpr const char* kOpenFileFilter = "NSF文件|*.nsf|DXL文件|*.dxl";
-} // namespace browse
-
 void TfrmMain::openfileExecute()
 {
     const std::optional<QString> chosen =
-        platform::prompts().openFile(QString::fromUtf8(browse::kOpenFileFilter));
+        platform::prompts().openFile(QString::fromUtf8(OpenDialog1Filter));
     if (!chosen)
         return;
     const QString file = *chosen;
@@ -34,9 +29,17 @@ void TfrmMain::openfileExecute()
     DbFile = file;
     TreeView1->clear();
     TreeView1->Tag = 2;
+    forgetShownView();
     QTreeWidgetItem* root =
         TreeView1->addNode(nullptr, file, browse::ImageDatabase, browse::ImageDatabase);
-    for (const QString& name : db.Views())
-        TreeView1->addNode(root, app::TrimControls(name), browse::ImageView, browse::ImageView);
-    ListView1->clearItems();
+    const QStringList views = db.Views();
+    for (const QString& name : views) {
+        const QString trimmed = app::TrimControls(name);
+        QTreeWidgetItem* node = TreeView1->addNode(root, browse::viewLabel(trimmed), browse::ImageView,
+                                                   browse::ImageView);
+        TTreeView::setNodeName(node, trimmed);
+    }
+    // The root shows the path clipped at the pane's width; the tip tells it whole.
+    root->setToolTip(0, browse::databaseTip(db, file));
+    StatusBar1->setPanelText(2, browse::viewCountText(views.size()));
 }

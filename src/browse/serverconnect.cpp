@@ -27,7 +27,9 @@ void TfrmMain::openserverExecute()
     SetWaitProgress(100, 10);
     Session->Disconnect();
     TreeView1->clear();
-    ListView1->clearItems();
+    // Whether or not the new session starts, nothing of the old one stays on
+    // show or in reach of the paging buttons.
+    forgetShownView();
     ConnectServer();
 }
 
@@ -49,6 +51,8 @@ void TfrmMain::ConnectServer()
         DataPath = domino::DominoDataPath();
         QTreeWidgetItem* root = TreeView1->addNode(
             nullptr, ServerName + u'(' + DataPath + u')', browse::ImageServer, browse::ImageServer);
+        // The pane clips the root at its width; the tip tells it whole.
+        root->setToolTip(0, root->text(0));
         ScanDirectory(*TreeView1, DataPath, root, true);
     }
     // Told after the progress window has gone, so nothing covers the message.

@@ -1,14 +1,17 @@
 // Clicks in the tree: list a database's views, or open a view's first page.
 #include "app/listview.h"
 #include "app/mainwindow.h"
+#include "app/statusbar.h"
 #include "app/treeview.h"
 #include "browse/commandscope.h"
+#include "browse/core/texts.h"
 #include "browse/treenodes.h"
 #include "platform/error.h"
 #include "platform/prompts.h"
 
 using browse::attachOrThrow;
 using browse::databaseMissingText;
+
 
 void TfrmMain::TreeView1Click()
 {
@@ -34,14 +37,26 @@ void TfrmMain::TreeView1Click()
             }
             DbFile = path;
             const QStringList views = db.Views();
-            browse::ListBatch batch(*ListView1);
-            ListView1->setViewStyle(vsIcon);
-            ListView1->clearItems();
-            for (const QString& name : views) {
-                TreeView1->addNode(node, name, browse::ImageView, browse::ImageView);
-                ListView1->addItem(name, browse::ImageView);
+            {
+                browse::ListBatch batch(*ListView1);
+                ListView1->setViewStyle(vsIcon);
+                ListView1->clearItems();
+                for (const QString& name : views) {
+                    const QString label = browse::viewLabel(name);
+                    QTreeWidgetItem* viewNode =
+                        TreeView1->addNode(node, label, browse::ImageView, browse::ImageView);
+                    TTreeView::setNodeName(viewNode, name);
+                    const int item = ListView1->addItem(label, browse::ImageView);
+                    ListView1->setItemName(item, name);
+                }
             }
+            ListView1->scrollToFirst();
+            listedDatabase_ = TreeView1->persistentIndex(node);
+            node->setToolTip(0, browse::databaseTip(db, DataPath.isEmpty() ? path : DataPath + u'/' + path));
             node->setExpanded(true);
+            // The list no longer shows a page of any view.
+            StatusBar1->setPanelText(1, QString());
+            StatusBar1->setPanelText(2, browse::viewCountText(views.size()));
             return;
         }
         QTreeWidgetItem* const database = node->parent();
@@ -57,8 +72,8 @@ void TfrmMain::TreeView1Click()
         DbFile = path;
         DocPos = 0;
         CurrentDb->ConnectTo(db.DefaultInterface());
-        ViewName = node->text(0);
-        LoadViewPage(db, node->text(0));
+        ViewName = TTreeView::nodeName(node);
+        LoadViewPage(db, ViewName);
         return;
     }
 
@@ -70,6 +85,33 @@ void TfrmMain::TreeView1Click()
     attachOrThrow(db, Session->OpenDatabase(QString(), file, false), databaseMissingText(file));
     DocPos = 0;
     CurrentDb->ConnectTo(db.DefaultInterface());
-    ViewName = node->text(0);
-    LoadViewPage(db, node->text(0));
+    ViewName = TTreeView::nodeName(node);
+    LoadViewPage(db, ViewName);
+}
+
+void TfrmMain::openListedView(int item)
+{
+    QTreeWidgetItem* const database = TreeView1->nodeAt(listedDatabase_);
+    if (!database || item < 0 || item >= database->childCount())
+        return;
+    QTreeWidgetItem* const view = database->child(item);
+    // The list and the tree were filled together; a list that no longer
+    // matches the node opens nothing rather than another view.
+    if (TTreeView::nodeName(view) != ListView1->itemName(item))
+        return;
+    TreeView1->setSelected(view);
+    TreeView1Click();
+}
+
+void TfrmMain::forgetShownView()
+{
+    // The paging buttons and the export would otherwise go on with the view
+    // of the database (or session) that is no longer shown.
+    DocCount = 0;
+    listedDatabase_ = QPersistentModelIndex();
+    ListView1->clearItems();
+    ListView1->clearColumns();
+    ListView1->setViewStyle(vsIcon);
+    StatusBar1->setPanelText(1, QString());
+    StatusBar1->setPanelText(2, QString());
 }

@@ -1,15 +1,17 @@
-// Pages of up to 100 documents of a view, and the four paging buttons.
+// Pages of up to 100 documents of a view, and the four paging buttons. The
+// reading and the paging arithmetic are browse::PageReader's and
+// browse::pageStart's; this file paints.
 #include "app/listview.h"
 #include "app/mainwindow.h"
 #include "app/statusbar.h"
 #include "app/waitmsg.h"
 #include "browse/commandscope.h"
+#include "browse/core/pager.h"
+#include "browse/core/pagereader.h"
+#include "browse/core/texts.h"
 #include "platform/prompts.h"
-#include <algorithm>
 
 namespace {
-
-constexpr int kPageSize = 100;
 
 QString readingText() { return QStringLiteral("正在读入前100条文档数据..."); }
 
@@ -20,6 +22,9 @@ void TfrmMain::LoadViewPage(domino::TNotesDatabase& db, const QString& viewName)
     const int listWidth = ListView1->Width();
     QString failure;
     bool failed = false;
+    bool started = false;
+    ShownFrom = DocPos;
+    StatusBar1->setPanelText(2, QString());
     {
         browse::ListBatch batch(*ListView1);
         browse::WaitCloser closer;
@@ -30,49 +35,42 @@ void TfrmMain::LoadViewPage(domino::TNotesDatabase& db, const QString& viewName)
             ListView1->setRowSelect(true);
             ListView1->setViewStyle(vsReport);
 
-            domino::TNotesView view;
-            browse::attachOrThrow(view, db.ViewByName(viewName),
-                                  QStringLiteral("数据库中没有视图") + viewName);
-            const int columns = std::max(0, view.ColumnCount());
-            const QStringList titles = view.ColumnNames();
+            browse::PageReader reader(db, viewName);
+            const int columns = reader.columnCount();
             const int width = listWidth / (columns + 1);
             ListView1->addColumn(QStringLiteral("文档ID"), width);
-            for (int c = 0; c < columns; ++c)
-                ListView1->addColumn(titles.value(c), width);
+            for (const QString& title : reader.titles())
+                ListView1->addColumn(title, width);
 
             ShowWait();
             SetWaitProgress(100, 1);
             SetWaitText(readingText());
 
-            domino::TNotesDocument doc;
             try {
-                doc.ConnectTo(view.NthDocument(DocPos + 1));
+                reader.seek(DocPos);
+                started = true;
             } catch (const std::exception&) {
-                return;  // no page: the new columns stay, without rows or message
+                // No page: the new columns stay, without rows or message.
             }
-            DocCount = view.DocumentCount();
-            StatusBar1->setPanelText(1, QStringLiteral("视图：") + view.Name() + u'(' + view.Name() +
-                                            QStringLiteral(") 共有文档:") + QString::number(DocCount));
+            if (started) {
+                DocCount = reader.documentCount();
+                const QString name = browse::viewLabel(reader.name());
+                StatusBar1->setPanelText(1, QStringLiteral("视图：") + name + u'(' + name +
+                                                QStringLiteral(") 共有文档:") + QString::number(DocCount));
+            }
 
             int i = 1;
-            if (view.DocumentCount() > 0) {
-                while (i <= kPageSize && view.DocumentCount() > DocPos) {
+            if (started && reader.documentCount() > 0) {
+                while (i <= browse::kPageSize && reader.hasMore()) {
                     ++i;
-                    ++DocPos;
-                    const int row = ListView1->addItem(doc.DocumentId(), -1);
-                    try {
-                        const domino::NotesValueList values = doc.ColumnValues();
-                        QStringList texts;
-                        texts.reserve(columns);
-                        for (int c = 0; c < columns; ++c)
-                            texts << (c < values.size() ? values[c].toText() : QString());
-                        for (const QString& t : texts)
-                            ListView1->addSubItem(row, t);
-                    } catch (const std::exception&) {
-                        // The row keeps its document ID; the page goes on.
-                    }
-                    doc.ConnectTo(view.NextDocument(doc.DefaultInterface()));
-                    const int count = view.DocumentCount();
+                    const browse::PageRow row = reader.readRow();
+                    DocPos = reader.position();
+                    const int item = ListView1->addItem(row.documentId, -1);
+                    // A row whose values cannot be read keeps its document ID.
+                    for (const QString& t : row.values)
+                        ListView1->addSubItem(item, t);
+                    reader.advance();
+                    const int count = reader.documentCount();
                     SetWaitText(readingText() + QString::number(i) + u'/' + QString::number(count));
                     SetWaitProgress(count, i);
                 }
@@ -82,46 +80,29 @@ void TfrmMain::LoadViewPage(domino::TNotesDatabase& db, const QString& viewName)
             failure = browse::errorText(e);
         }
     }
+    // A new page starts at its first row, whatever was scrolled or selected before.
+    ListView1->scrollToFirst();
+    if (started)
+        StatusBar1->setPanelText(2, browse::shownRowsText(ShownFrom, DocPos));
+    else if (failed)
+        StatusBar1->setPanelText(1, QString());  // no view is on show
     // After the progress window has closed, so that nothing covers the message.
     if (failed)
         platform::prompts().message(QStringLiteral("读取数据出错:") + failure);
 }
 
-namespace {
-
-// The first position of the page on screen: pages start at multiples of the
-// page size, and DocPos points past the last document shown.
-int shownPageStart(int docPos) { return docPos > 0 ? (docPos - 1) / kPageSize * kPageSize : 0; }
-
-} // namespace
-
-void TfrmMain::ToolButton7Click()
+void TfrmMain::pageTo(browse::PageMove move)
 {
-    if (DocCount == 0 || ListView1->ViewStyle() == vsIcon)
+    if (ListView1->ViewStyle() == vsIcon)
         return;
-    DocPos = 0;
+    const std::optional<int> start = browse::pageStart(move, ShownFrom, DocPos, DocCount);
+    if (!start)
+        return;
+    DocPos = *start;
     LoadViewPage(*CurrentDb, ViewName);
 }
 
-void TfrmMain::ToolButton8Click()
-{
-    if (DocCount == 0 || ListView1->ViewStyle() == vsIcon)
-        return;
-    DocPos = std::clamp(shownPageStart(DocPos) - kPageSize, 0, std::max(0, DocCount - 1));
-    LoadViewPage(*CurrentDb, ViewName);
-}
-
-void TfrmMain::ToolButton9Click()
-{
-    if (DocCount == 0 || ListView1->ViewStyle() == vsIcon || DocCount <= DocPos)
-        return;
-    LoadViewPage(*CurrentDb, ViewName);
-}
-
-void TfrmMain::ToolButton10Click()
-{
-    if (DocCount == 0 || ListView1->ViewStyle() == vsIcon || DocCount <= DocPos)
-        return;
-    DocPos = (DocCount - 1) / kPageSize * kPageSize;
-    LoadViewPage(*CurrentDb, ViewName);
-}
+void TfrmMain::ToolButton7Click() { pageTo(browse::PageMove::First); }
+void TfrmMain::ToolButton8Click() { pageTo(browse::PageMove::Previous); }
+void TfrmMain::ToolButton9Click() { pageTo(browse::PageMove::Next); }
+void TfrmMain::ToolButton10Click() { pageTo(browse::PageMove::Last); }

@@ -1,4 +1,6 @@
-// quillet-cli doc DB DOCID: the document's items, one a line: name and first value.
+// quillet-cli doc DB DOCID: the document's items, one a line: name and first
+// value, the rows of the window's document detail.
+#include "browse/core/documentrows.h"
 #include "cli/commands.h"
 
 namespace cli {
@@ -17,10 +19,8 @@ int docCommand(const QStringList& argv)
     db.ConnectTo(openDatabase(session, args[0]));
     domino::TNotesDocument doc;
     doc.ConnectTo(db.DocumentById(args[1]));
-    for (const QString& name : doc.Items()) {
-        const domino::NotesValueList values = doc.ItemValue(name);
-        writeLine({name, values.isEmpty() ? QString() : values.first().toText()});
-    }
+    for (const browse::DocumentRow& row : browse::documentRows(doc))
+        writeLine({row.name, row.value});
     return 0;
 }
 

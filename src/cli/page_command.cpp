@@ -1,8 +1,9 @@
 // quillet-cli page DB VIEW [--start N] [--count N]: a page of a view as the
 // document list shows it: "文档ID" and the column titles, then one line per
-// document with its ID and column values.
+// document with its ID and column values. The rows come from the same
+// reader as the window's.
+#include "browse/core/pagereader.h"
 #include "cli/commands.h"
-#include "platform/error.h"
 
 namespace cli {
 
@@ -23,29 +24,17 @@ int pageCommand(const QStringList& argv)
     startSession(session, cl);
     domino::TNotesDatabase db;
     db.ConnectTo(openDatabase(session, args[0]));
-    domino::TNotesView view;
-    view.ConnectTo(requireView(db, unescapeField(args[1])));
-    const int columns = view.ColumnCount();
-    QStringList header{QStringLiteral("文档ID")};
-    const QStringList titles = view.ColumnNames();
-    for (int c = 0; c < columns; ++c)
-        header << titles.value(c);
-    writeLine(header);
+    browse::PageReader reader(requireView(db, unescapeField(args[1])));
+    writeLine(QStringList{QStringLiteral("文档ID")} + reader.titles());
     if (count == 0)
         return 0;
-    domino::TNotesDocument doc;
-    doc.ConnectTo(view.NthDocument(start));
-    for (int i = 0; i < count && doc.IsConnected(); ++i) {
-        QStringList row{doc.DocumentId()};
-        try {
-            const domino::NotesValueList values = doc.ColumnValues();
-            for (int c = 0; c < columns; ++c)
-                row << (c < values.size() ? values[c].toText() : QString());
-        } catch (const platform::Error& e) {
-            writeError(QStringLiteral("文档%1的列值读取出错: %2").arg(row.first(), e.text()));
-        }
-        writeLine(row);
-        doc.ConnectTo(view.NextDocument(doc.DefaultInterface()));
+    reader.seek(start - 1);
+    for (int i = 0; i < count && reader.hasMore(); ++i) {
+        const browse::PageRow row = reader.readRow();
+        if (!row.error.isEmpty())
+            writeError(QStringLiteral("文档%1的列值读取出错: %2").arg(row.documentId, row.error));
+        writeLine(QStringList{row.documentId} + row.values);
+        reader.advance();
     }
     return 0;
 }

@@ -6,6 +6,10 @@
 #include "app/mainwindow.h"
 #include "app/qtprompts.h"
 #include "app/selserver.h"
+#include "app/translations.h"
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -48,12 +52,16 @@ private Q_SLOTS:
     void connectDialogConfirm_data();
     void connectDialogConfirm();
     void connectDialogCancelLeavesState();
+    void connectDialogEnterOnFocusedButton_data();
+    void connectDialogEnterOnFocusedButton();
 
     void aboutLinkColoursAndClick();
     void aboutIsFreshEveryTime();
 
     void qtMessageBoxes_data();
     void qtMessageBoxes();
+    void qtPromptsFitTheirTexts();
+    void qtTextsInChinese();
 
 private:
     platform::ScriptedPrompts& prompts() { return scope_->prompts; }
@@ -193,6 +201,35 @@ void TestDialogs::connectDialogCancelLeavesState()
     QVERIFY(d.Cancelled);
 }
 
+void TestDialogs::connectDialogEnterOnFocusedButton_data()
+{
+    QTest::addColumn<bool>("confirm");  // Button1, else Button2
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return on 确定") << true << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter on 确定") << true << int(Qt::Key_Enter);
+    QTest::newRow("Return on 取消") << false << int(Qt::Key_Return);
+}
+
+void TestDialogs::connectDialogEnterOnFocusedButton()
+{
+    QFETCH(bool, confirm);
+    QFETCH(int, key);
+    Tfrmselserver d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    d.Edit1->setText(QStringLiteral("SRV2"));
+    d.Edit2->setText(QStringLiteral("admin"));
+    QPushButton* button = confirm ? d.Button1 : d.Button2;
+    button->setFocus();
+    const Qt::KeyboardModifiers mods = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QTest::keyClick(button, Qt::Key(key), mods);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(d.Cancelled, !confirm);
+    QCOMPARE(main_->ServerName, confirm ? QStringLiteral("SRV2") : QStringLiteral("OLD"));
+    // Neither became the dialog's default on the way.
+    QVERIFY(!d.Button1->isDefault() && !d.Button2->isDefault());
+}
+
 void TestDialogs::aboutLinkColoursAndClick()
 {
     UrlCatcher catcher;
@@ -308,6 +345,44 @@ void TestDialogs::qtMessageBoxes()
         QVERIFY(buttons.contains(QMessageBox::Ok) && buttons.contains(QMessageBox::Cancel));
         QCOMPARE(answer, kind == 2);
     }
+}
+
+// The input box shows its whole caption, and a closing message keeps its
+// folder path on one line where the screen has room for it.
+void TestDialogs::qtPromptsFitTheirTexts()
+{
+    QInputDialog input;
+    input.setWindowTitle(QString::fromUtf8("请输入从第几个文档开始导出!"));
+    input.setLabelText(QString::fromUtf8("从第几个文档开始导："));
+    app::fitInputDialog(input);
+    input.show();
+    QFont bold = input.font();
+    bold.setBold(true);
+    QVERIFY(input.width() > QFontMetrics(bold).horizontalAdvance(input.windowTitle()) + 100);
+
+    const QString text = QString::fromUtf8("您好，数据导出完成，文件夹名为：/tmp/q/全部文档附件");
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("QuilletV3.4"), text, QMessageBox::Ok);
+    app::fitMessageBox(box);
+    box.show();
+    QCoreApplication::processEvents();
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    QVERIFY(label);
+    const int needed = label->fontMetrics().horizontalAdvance(text);
+    if (needed > box.screen()->availableGeometry().width() - 200)
+        QSKIP("the screen is too narrow for the text on one line");
+    QVERIFY2(label->width() >= needed, qPrintable(QStringLiteral("%1 < %2").arg(label->width()).arg(needed)));
+    QVERIFY(label->height() < 2 * label->fontMetrics().lineSpacing());
+}
+
+// Qt's own dialogs and buttons speak the program's language.
+void TestDialogs::qtTextsInChinese()
+{
+    QVERIFY(app::installQtTranslations(*QCoreApplication::instance()));
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QString::fromUtf8("取消"));
+    QCOMPARE(buttons.button(QDialogButtonBox::Ok)->text().remove(u'&'), QString::fromUtf8("确定"));
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8("取消"));
 }
 
 QTEST_MAIN(TestDialogs)
