@@ -188,11 +188,13 @@ void TestShell::layoutAndTexts()
     QCOMPARE(w.ListView1->columnCount(), 0);
     QVERIFY(w.ListView1->GridLines());
 
-    QCOMPARE(w.StatusBar1->panelCount(), 2);
+    // The support line, the view's text, and where the user is in it.
+    QCOMPARE(w.StatusBar1->panelCount(), 3);
     QCOMPARE(w.StatusBar1->panelWidth(0), 250);
     QCOMPARE(w.StatusBar1->panelWidth(1), 250);
     QVERIFY(!w.StatusBar1->panelText(0).isEmpty());
     QVERIFY(w.StatusBar1->panelText(1).isEmpty());
+    QVERIFY(w.StatusBar1->panelText(2).isEmpty());
 
     // Menus with their items in order; an item bound to an action is the action.
     const QList<QAction*> menus = w.menuBar()->actions();
