@@ -127,10 +127,21 @@ std::uint32_t SharedStrings::add(QStringView text)
     const std::uint32_t index = std::uint32_t(offsets_.size());
     offsets_.push_back((std::uint64_t(blocks_.size() - 1) << 32) | blockUsed_);
     blockUsed_ += size;
+    entryBytes_ += size;
     table_[slot] = (std::uint64_t(hash) << 32) | (index + 1);
     if (offsets_.size() * 2 > table_.size())
         grow();
     return index;
+}
+
+std::uint64_t SharedStrings::maxWrittenSize() const
+{
+    // Each CONTINUE costs its header, the repeated flags, the end of a record
+    // that a string header does not fit (4 bytes) and a surrogate pair kept
+    // whole (2 bytes); EXTSST has at most 1,027 entries.
+    const std::uint64_t body = 8 + entryBytes_;
+    const std::uint64_t continues = body / (kMaxRecordData - 11) + 1;
+    return 4 + body + continues * 11 + 6 + 8 * ((kMaxRecordData - 2) / 8);
 }
 
 void SharedStrings::write(CompoundFileWriter& out, std::uint32_t totalRefs) const

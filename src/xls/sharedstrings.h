@@ -23,6 +23,8 @@ public:
     // The index of the text, added if new. At most 32,767 UTF-16 units.
     std::uint32_t add(QStringView text);
     std::uint32_t uniqueCount() const { return std::uint32_t(offsets_.size()); }
+    // What write() puts in the stream, at most.
+    std::uint64_t maxWrittenSize() const;
 
     // Writes SST (with CONTINUE records as needed) and EXTSST. totalRefs is
     // the number of cells that refer to the table.
@@ -34,6 +36,7 @@ private:
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockUsed_;
+    std::uint64_t entryBytes_ = 0;
     std::vector<std::uint64_t> offsets_; // block << 32 | position in block
     // Slots of hash << 32 | (index + 1), 0 for a free slot: one memory read
     // per probe tells a different string apart without touching the text.
