@@ -9,7 +9,7 @@ build=${QUILLET_BUILD_DIR:-$top/build}
 
 run_packages=(cmake g++ make qt6-base-dev qt6-translations-l10n libexpat1-dev libssl-dev libxlsxwriter-dev libgsf-1-dev
               xvfb xauth fonts-noto-cjk)
-test_packages=(python3 python3-xlrd python3-openpyxl gnumeric libreoffice-calc-nogui)
+test_packages=(python3 python3-xlrd python3-openpyxl python3-xlwt python3-lxml gnumeric libreoffice-calc-nogui)
 
 packages=("${run_packages[@]}")
 [ "${quillet_purpose:-test}" = run ] || packages+=("${test_packages[@]}")

@@ -99,18 +99,19 @@ private:
 
 void TfrmMain::exportExecute()
 {
-    const std::optional<QString> fileName = platform::prompts().saveFile(QString::fromUtf8(SaveDialog1Filter));
-    if (!fileName)
+    // The first filter writes an Excel 97-2003 workbook, the second an .xlsx one.
+    const auto choice = platform::prompts().saveFileChoice(QString::fromUtf8(SaveDialog1Filter));
+    if (!choice)
         return;
     ExportStart = QStringLiteral("1");
     // Cancel keeps "1": the export then starts with the first document.
     if (const std::optional<QString> typed = platform::prompts().input(
             QStringLiteral("请输入从第几个文档开始导出!"), QStringLiteral("从第几个文档开始导："), ExportStart))
         ExportStart = *typed;
-    ExportToExcel(*fileName);
+    ExportToExcel(choice->path, choice->filter == 1 ? xls::WorkbookFormat::Xlsx : xls::WorkbookFormat::Xls);
 }
 
-void TfrmMain::ExportToExcel(const QString& fileName)
+void TfrmMain::ExportToExcel(const QString& fileName, xls::WorkbookFormat format)
 {
     WindowExportHost host(this);
     exporting::ExportRequest request;
@@ -121,6 +122,7 @@ void TfrmMain::ExportToExcel(const QString& fileName)
     request.exportStart = ExportStart;
     request.appDir = AppDir;
     request.fileName = fileName;
+    request.format = format;
     // A failure no handler covers goes on to the central error report.
     exporting::ViewExport(host).run(request);
 }

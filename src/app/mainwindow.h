@@ -5,6 +5,7 @@
 // (src/browse, src/app/exportaction.cpp); this header declares them all.
 #include "browse/core/pager.h"
 #include "domino/notes.h"
+#include "xls/excelapplication.h"
 #include <QMainWindow>
 #include <QPersistentModelIndex>
 #include <functional>
@@ -40,7 +41,7 @@ public:
     // Filters of the open and save dialogs (platform::prompts().openFile / saveFile).
     // Both kinds of database the engine reads, under the one caption users know.
     static constexpr const char* OpenDialog1Filter = "NSF文件|*.nsf;*.dxl";
-    static constexpr const char* SaveDialog1Filter = "Excel文件|*.xls";
+    static constexpr const char* SaveDialog1Filter = "Excel文件|*.xls|Excel 2007文件|*.xlsx";
 
     // ---- Controls, named as the window is described. -----------------------
     QFrame* Panel1 = nullptr;
@@ -135,7 +136,7 @@ public:
 
     // ---- The export (src/app/exportaction.cpp). ---------------------------
     void exportExecute();
-    void ExportToExcel(const QString& fileName);
+    void ExportToExcel(const QString& fileName, xls::WorkbookFormat format = xls::WorkbookFormat::Xls);
 
     // Sets the tree pane's width (the bar and the list follow); never below 0.
     void setPanel2Width(int width);

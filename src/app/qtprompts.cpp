@@ -1,5 +1,6 @@
 #include "app/qtprompts.h"
 #include "app/guard.h"
+#include <algorithm>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -122,6 +123,16 @@ std::optional<QString> QtPrompts::openFile(const QString& filter)
     if (path.isEmpty())
         return std::nullopt;
     return path;
+}
+
+std::optional<platform::Prompts::SaveChoice> QtPrompts::saveFileChoice(const QString& filter)
+{
+    const QString filters = toQtFileFilter(filter);
+    QString selected;
+    const QString path = QFileDialog::getSaveFileName(dialogParent(), QString(), QString(), filters, &selected);
+    if (path.isEmpty())
+        return std::nullopt;
+    return SaveChoice{path, std::max<int>(0, int(filters.split(QStringLiteral(";;")).indexOf(selected)))};
 }
 
 std::optional<QString> QtPrompts::saveFile(const QString& filter)

@@ -28,6 +28,7 @@ public:
                                  const QString& text) override;
     std::optional<QString> openFile(const QString& filter) override;
     std::optional<QString> saveFile(const QString& filter) override;
+    std::optional<SaveChoice> saveFileChoice(const QString& filter) override;
 };
 
 } // namespace app

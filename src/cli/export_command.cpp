@@ -1,6 +1,7 @@
-// quillet-cli export DB VIEW FILE [--start N] [--log-folder DIR]: the view
-// export of the main window, without windows. The workbook, the attachment
-// folders and the log lines are the same; messages go to standard output,
+// quillet-cli export DB VIEW FILE [--start N] [--log-folder DIR] [--format xls|xlsx]:
+// the view export of the main window, without windows; --format xlsx writes
+// an Office Open XML workbook as the save dialog's second filter does. The
+// workbook, the attachment folders and the log lines are the same; messages go to standard output,
 // errors and the reason of an export that did not complete to standard
 // error. Exit status 0 once the closing message is reached, 1 otherwise.
 #include "cli/commands.h"
@@ -139,6 +140,8 @@ int exportCommand(const QStringList& argv)
                  QStringLiteral("the first document, counted from 1 (default 1); the workbook's name holds it as typed"));
     cl.addOption(QStringLiteral("log-folder"), QStringLiteral("DIR"),
                  QStringLiteral("write the day's log into DIR (made if missing)"));
+    cl.addOption(QStringLiteral("format"), QStringLiteral("xls|xlsx"),
+                 QStringLiteral("the workbook's format: xls (Excel 97-2003, the default) or xlsx (Office Open XML)"));
     cl.addNote(namesNote());
     cl.addNote(QStringLiteral("Exit status 0 once the export completed, 1 when it stopped or failed (the reason on\n"
                               "standard error), 2 for a usage error."));
@@ -153,6 +156,14 @@ int exportCommand(const QStringList& argv)
             cl.usageError(QStringLiteral("--log-folder needs a folder"));
         makeLogFolder(folder);
         exporting::setLogFolder(QFileInfo(folder).absoluteFilePath());
+    }
+    xls::WorkbookFormat format = xls::WorkbookFormat::Xls;
+    if (cl.isSet(QStringLiteral("format"))) {
+        const QString name = cl.value(QStringLiteral("format"));
+        if (name == QLatin1String("xlsx"))
+            format = xls::WorkbookFormat::Xlsx;
+        else if (name != QLatin1String("xls"))
+            cl.usageError(QStringLiteral("--format is xls or xlsx, not \"%1\"").arg(name));
     }
     const QString viewName = unescapeField(args[1]);
 
@@ -175,6 +186,7 @@ int exportCommand(const QStringList& argv)
     request.appDir = QCoreApplication::applicationDirPath() + u'/';
     // A relative name is taken from the working folder, as the shell sees it.
     request.fileName = QFileInfo(args[2]).absoluteFilePath();
+    request.format = format;
     view.Disconnect();
     bool completed = false;
     try {

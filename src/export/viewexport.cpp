@@ -19,9 +19,6 @@ namespace {
 
 int runningCount = 0;
 
-// Documents one sheet takes below its header row, and item columns beside the ID column.
-constexpr int kDocsPerSheet = xls::kMaxRows - 1;
-constexpr int kItemsPerSheet = xls::kMaxColumns - 1;
 constexpr int kIdColumnWidth = 40;
 constexpr int kMaxColumnWidth = 255;
 // Pending events are let through after each cell at most this often.
@@ -94,6 +91,11 @@ private:
     std::unique_ptr<xls::ExcelApplication> excel_;
     bool waitOpen_ = false;
     int activeSheet_ = 1;
+    // Documents one sheet takes below its header row, item columns beside
+    // the ID column and characters a cell, as the writer states them.
+    int docsPerSheet_ = 0;
+    int itemsPerSheet_ = 0;
+    int cellChars_ = 0;
     QStringList items_;
     int groups_ = 1;
     domino::TNotesView view_;
@@ -106,10 +108,14 @@ ExportOutcome ExportRun::exec(const xls::ExcelFactory& factory)
     log_.write(QStringLiteral("开始导出视图") + r_.viewName + QStringLiteral("到文件") + book_ + u';');
 
     try {
-        excel_ = factory ? factory() : xls::CreateExcelApplication();
+        excel_ = factory ? factory() : xls::excelFactory(r_.format)();
         if (!excel_)
             throw platform::Error(QStringLiteral("Excel.Application"));
         excel_->AddWorkbook();
+        const xls::SheetLimits limits = excel_->Limits();
+        docsPerSheet_ = limits.rows - 1;
+        itemsPerSheet_ = limits.columns - 1;
+        cellChars_ = limits.cellChars;
     } catch (const std::exception&) {
         if (excel_) {
             try {
@@ -187,10 +193,10 @@ void ExportRun::writeHeader(int band)
     for (int g = 0; g < groups_; ++g) {
         activate(band * groups_ + g + 1);
         excel_->SetColumnWidth(1, kIdColumnWidth);
-        const int end = std::min<int>(items_.size(), (g + 1) * kItemsPerSheet);
-        for (int j = g * kItemsPerSheet; j < end; ++j) {
+        const int end = std::min<int>(items_.size(), (g + 1) * itemsPerSheet_);
+        for (int j = g * itemsPerSheet_; j < end; ++j) {
             const QString& name = items_.at(j);
-            const int column = j % kItemsPerSheet + 2;
+            const int column = j % itemsPerSheet_ + 2;
             if (IsInteger(name))
                 excel_->SetNumberFormatLocal(1, column, QStringLiteral("@"));
             excel_->SetValue(1, column, name);
@@ -226,13 +232,13 @@ void ExportRun::writeItem(int i, int row, int band, int number, int j, DocumentF
     }
 
     if (groups_ > 1)
-        activate(band * groups_ + j / kItemsPerSheet + 1);
-    const int column = j % kItemsPerSheet + 2;
+        activate(band * groups_ + j / itemsPerSheet_ + 1);
+    const int column = j % itemsPerSheet_ + 2;
     try {
-        if (cell.size() > xls::kMaxCellChars) {
+        if (cell.size() > cellChars_) {
             // Cut at the format's limit, never inside a surrogate pair, and say so.
             const QString marker = QString::fromUtf8(kCutMarker);
-            qsizetype keep = xls::kMaxCellChars - marker.size();
+            qsizetype keep = cellChars_ - marker.size();
             if (cell.at(keep - 1).isHighSurrogate())
                 --keep;
             excel_->SetValue(row, column, cell.left(keep) + marker);
@@ -268,7 +274,7 @@ ExportOutcome ExportRun::walk()
         return handled(QString::fromUtf8(kDocumentErrorPrefix) + errorText(e));
     }
 
-    groups_ = std::max<int>(1, (items_.size() + kItemsPerSheet - 1) / kItemsPerSheet);
+    groups_ = std::max<int>(1, (items_.size() + itemsPerSheet_ - 1) / itemsPerSheet_);
     writeHeader(0);
     sinceEvents_.start();
 
@@ -276,8 +282,8 @@ ExportOutcome ExportRun::walk()
     const QString ofCount = u'/' + QString::number(r_.docCount);
     for (qint64 i = 0; i <= last; ++i) {
         const int number = int(start_ + i);
-        const int band = int(i / kDocsPerSheet);
-        const int row = int(i % kDocsPerSheet) + 2;
+        const int band = int(i / docsPerSheet_);
+        const int row = int(i % docsPerSheet_) + 2;
         if (band > 0 && row == 2)
             writeHeader(band);  // a further sheet starts with the header row again
 
@@ -320,12 +326,13 @@ ExportOutcome ExportRun::walk()
 
 } // namespace
 
-QString workbookPath(const QString& fileName, const QString& exportStart)
+QString workbookPath(const QString& fileName, const QString& exportStart, xls::WorkbookFormat format)
 {
+    const QString extension = xls::workbookExtension(format);
     QString base = fileName;
-    if (base.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
-        base.chop(4);
-    return base + QStringLiteral("_开始为第") + exportStart + QStringLiteral("个文档.xls");
+    if (base.endsWith(extension, Qt::CaseInsensitive))
+        base.chop(extension.size());
+    return base + QStringLiteral("_开始为第") + exportStart + QStringLiteral("个文档") + extension;
 }
 
 QString workbookFolder(const QString& workbookPath)
@@ -351,7 +358,7 @@ ExportOutcome ViewExport::run(const ExportRequest& request)
     // The checks, in order; none of them writes a log line.
     if (blankName(request.fileName))
         return ExportOutcome::Stopped;
-    const QString book = workbookPath(request.fileName, request.exportStart);
+    const QString book = workbookPath(request.fileName, request.exportStart, request.format);
     if (const QFileInfo info(book); info.exists() && !info.isDir()) {
         message(book + QString::fromUtf8(kExistsText));
         return ExportOutcome::Stopped;

@@ -37,6 +37,7 @@ struct ExportRequest {
     QString exportStart;    // the start number as typed
     QString appDir;         // the log path handed to WriteLog starts with it
     QString fileName;       // as chosen in the save dialog
+    xls::WorkbookFormat format = xls::WorkbookFormat::Xls;  // the save dialog's filter
 };
 
 enum class ExportOutcome {
@@ -58,8 +59,10 @@ inline constexpr const char* kDoneText =
 // Ends a cell cut at the format's limit.
 inline constexpr const char* kCutMarker = "…[已截断]";
 
-// The chosen name less a final ".xls" (any case) + "_开始为第" + start + "个文档.xls".
-QString workbookPath(const QString& fileName, const QString& exportStart);
+// The chosen name less a final ".xls" (any case) + "_开始为第" + start + "个文档.xls";
+// for .xlsx the same with ".xlsx".
+QString workbookPath(const QString& fileName, const QString& exportStart,
+                     xls::WorkbookFormat format = xls::WorkbookFormat::Xls);
 // The folder part of the workbook path, ending in "/" ("./" when it has none).
 QString workbookFolder(const QString& workbookPath);
 // workbook folder + CleanFileName(view name) + "附件".

@@ -21,6 +21,16 @@ public:
     // Full path chosen, or nullopt after Cancel. filter is "Description|*.ext" entries joined by '|'.
     virtual std::optional<QString> openFile(const QString& filter) = 0;
     virtual std::optional<QString> saveFile(const QString& filter) = 0;
+    // The same, with the entry of the filter (from 0) that was chosen.
+    struct SaveChoice {
+        QString path;
+        int filter = 0;
+    };
+    virtual std::optional<SaveChoice> saveFileChoice(const QString& filter)
+    {
+        const std::optional<QString> path = saveFile(filter);
+        return path ? std::optional<SaveChoice>(SaveChoice{*path, 0}) : std::nullopt;
+    }
 };
 
 Prompts& prompts();

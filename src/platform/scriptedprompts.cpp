@@ -63,7 +63,16 @@ std::optional<QString> ScriptedPrompts::openFile(const QString& filter)
 std::optional<QString> ScriptedPrompts::saveFile(const QString& filter)
 {
     asked_.append({Asked::Kind::SaveFile, filter, {}});
+    if (!saveFilters_.empty())
+        saveFilters_.pop_front();
     return take(saves_);
+}
+
+std::optional<Prompts::SaveChoice> ScriptedPrompts::saveFileChoice(const QString& filter)
+{
+    const int chosen = saveFilters_.empty() ? 0 : saveFilters_.front();
+    const std::optional<QString> path = saveFile(filter);
+    return path ? std::optional<SaveChoice>(SaveChoice{*path, chosen}) : std::nullopt;
 }
 
 } // namespace platform

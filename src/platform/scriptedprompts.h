@@ -21,7 +21,11 @@ public:
     void answerConfirm(bool ok) { confirms_.push_back(ok); }
     void answerInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
     void answerOpenFile(std::optional<QString> path) { opens_.push_back(std::move(path)); }
-    void answerSaveFile(std::optional<QString> path) { saves_.push_back(std::move(path)); }
+    void answerSaveFile(std::optional<QString> path, int filter = 0)
+    {
+        saves_.push_back(std::move(path));
+        saveFilters_.push_back(filter);
+    }
 
     const QList<Asked>& asked() const { return asked_; }
     QStringList messages() const;  // texts of the plain messages, in order
@@ -33,11 +37,13 @@ public:
                                  const QString& text) override;
     std::optional<QString> openFile(const QString& filter) override;
     std::optional<QString> saveFile(const QString& filter) override;
+    std::optional<SaveChoice> saveFileChoice(const QString& filter) override;
 
 private:
     QList<Asked> asked_;
     std::deque<bool> confirms_;
     std::deque<std::optional<QString>> inputs_, opens_, saves_;
+    std::deque<int> saveFilters_;
 };
 
 } // namespace platform

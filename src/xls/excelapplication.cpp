@@ -5,25 +5,28 @@
 
 #include "platform/error.h"
 #include "workbook.h"
+#include "xlsxworkbook.h"
 
 namespace xls {
 namespace {
 
+template <class Book, SheetLimits limits>
 class Application final : public ExcelApplication {
 public:
+    SheetLimits Limits() const override { return limits; }
     void AddWorkbook() override
     {
         alive();
         // Like WorkBooks.Add: the new workbook becomes the active one. The
         // export uses one workbook; an earlier unsaved one is dropped.
-        workbook_ = std::make_unique<Workbook>();
+        workbook_ = std::make_unique<Book>();
     }
     int SheetCount() override { return book().sheetCount(); }
     void ActivateSheet(int index) override { book().activate(index); }
     void SetColumnWidth(int column, int widthChars) override { book().setColumnWidth(column, widthChars); }
     void SetNumberFormatLocal(int row, int column, const QString& format) override
     {
-        Workbook& b = book();
+        Book& b = book();
         if (format == QLatin1String("@"))
             b.setTextFormat(row, column, true);
         else if (format == QStringLiteral("G/通用格式") || format == QLatin1String("General"))
@@ -46,7 +49,7 @@ private:
         if (quit_)
             throw platform::Error(QStringLiteral("Excel 已退出"));
     }
-    Workbook& book()
+    Book& book()
     {
         alive();
         if (!workbook_)
@@ -54,12 +57,27 @@ private:
         return *workbook_;
     }
 
-    std::unique_ptr<Workbook> workbook_;
+    std::unique_ptr<Book> workbook_;
     bool quit_ = false;
 };
 
 } // namespace
 
-std::unique_ptr<ExcelApplication> CreateExcelApplication() { return std::make_unique<Application>(); }
+std::unique_ptr<ExcelApplication> CreateExcelApplication() { return std::make_unique<Application<Workbook, kXlsLimits>>(); }
+
+std::unique_ptr<ExcelApplication> CreateXlsxApplication()
+{
+    return std::make_unique<Application<XlsxWorkbook, kXlsxLimits>>();
+}
+
+ExcelFactory excelFactory(WorkbookFormat format)
+{
+    return format == WorkbookFormat::Xlsx ? ExcelFactory(CreateXlsxApplication) : ExcelFactory(CreateExcelApplication);
+}
+
+QString workbookExtension(WorkbookFormat format)
+{
+    return format == WorkbookFormat::Xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".xls");
+}
 
 } // namespace xls

@@ -21,6 +21,19 @@ inline constexpr int kMaxRows = 65536;
 inline constexpr int kMaxColumns = 256;
 inline constexpr int kMaxCellChars = 32767;
 
+// What one sheet and one cell of a writer's format hold; an export continues
+// on a further sheet past them.
+struct SheetLimits {
+    int rows;
+    int columns;
+    int cellChars;
+};
+inline constexpr SheetLimits kXlsLimits{kMaxRows, kMaxColumns, kMaxCellChars};
+inline constexpr SheetLimits kXlsxLimits{1048576, 16384, 32767};
+
+// The workbook formats this program writes.
+enum class WorkbookFormat { Xls, Xlsx };
+
 class ExcelApplication {
 public:
     virtual ~ExcelApplication() = default;
@@ -34,11 +47,20 @@ public:
     virtual void SetValue(int row, int column, const QString& text) = 0;
     virtual void SaveAs(const QString& path) = 0;
     virtual void Quit() = 0;
+    // The limits of the format this application writes.
+    virtual SheetLimits Limits() const { return kXlsLimits; }
 };
 
-// "Excel.Application": the workbook writer of this program.
+// "Excel.Application": the workbook writer of this program, writing Excel
+// 97-2003 (.xls) workbooks.
 std::unique_ptr<ExcelApplication> CreateExcelApplication();
+// The same members over the Office Open XML (.xlsx) writer.
+std::unique_ptr<ExcelApplication> CreateXlsxApplication();
 
 using ExcelFactory = std::function<std::unique_ptr<ExcelApplication>()>;
+
+// The writer of a format, and the extension its files end in (".xls", ".xlsx").
+ExcelFactory excelFactory(WorkbookFormat format);
+QString workbookExtension(WorkbookFormat format);
 
 } // namespace xls

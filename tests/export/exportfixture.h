@@ -67,7 +67,7 @@ struct Fixture {
         ViewExport exporter(host, realWorkbook ? xls::ExcelFactory(xls::CreateExcelApplication) : excel.factory());
         return exporter.run(request);
     }
-    QString book() const { return workbookPath(request.fileName, request.exportStart); }
+    QString book() const { return workbookPath(request.fileName, request.exportStart, request.format); }
     QString attachments() const { return dir.path() + u'/' + kView + QStringLiteral("附件"); }
     QString folderOf(const QString& id) const { return attachments() + u'/' + id + u'/'; }
     QString logPath() const { return dir.filePath(QStringLiteral("log/log20261211.txt")); }

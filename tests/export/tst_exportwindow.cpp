@@ -70,7 +70,7 @@ private Q_SLOTS:
         QVERIFY(window.export_->isEnabled() && window.openfile->isEnabled() && window.TreeView1->isEnabled());
         const auto& asked = prompts.asked();
         QCOMPARE(asked.at(1).kind, platform::ScriptedPrompts::Asked::Kind::SaveFile);
-        QCOMPARE(asked.at(1).text, QStringLiteral("Excel文件|*.xls"));
+        QCOMPARE(asked.at(1).text, QStringLiteral("Excel文件|*.xls|Excel 2007文件|*.xlsx"));
         QCOMPARE(asked.at(2).caption, QStringLiteral("请输入从第几个文档开始导出!"));
         QCOMPARE(asked.at(2).text, QStringLiteral("从第几个文档开始导："));
 
@@ -80,6 +80,13 @@ private Q_SLOTS:
         window.exportExecute();
         QCOMPARE(prompts.messages().last(), dir.filePath("w_开始为第1个文档.xls") + QStringLiteral("文件已存在!"));
         QVERIFY(window.export_->isEnabled());
+
+        // The second filter writes an .xlsx workbook of the same name.
+        prompts.answerSaveFile(dir.filePath("w.xlsx"), 1);
+        prompts.answerInput(QStringLiteral("1"));
+        window.exportExecute();
+        QVERIFY(QFile::exists(dir.filePath("w_开始为第1个文档.xlsx")));
+        QVERIFY(prompts.messages().last().endsWith(dir.filePath("全部文档附件")));
 
         platform::setPrompts(nullptr);
         exporting::setLogFolder({});

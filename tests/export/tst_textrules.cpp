@@ -141,20 +141,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("book");
-        QTest::newRow("no extension") << "/out/sales" << "1" << "/out/sales_开始为第1个文档.xls";
-        QTest::newRow(".xls") << "/out/sales.xls" << "1" << "/out/sales_开始为第1个文档.xls";
-        QTest::newRow(".XLS") << "/out/sales.XLS" << "1" << "/out/sales_开始为第1个文档.xls";
-        QTest::newRow(".xLs") << "/out/sales.xLs" << "1" << "/out/sales_开始为第1个文档.xls";
-        QTest::newRow(".xlsx") << "/out/sales.xlsx" << "1" << "/out/sales.xlsx_开始为第1个文档.xls";
-        QTest::newRow("as typed") << "/out/sales.xls" << "007" << "/out/sales_开始为第007个文档.xls";
-        QTest::newRow("only one .xls") << "/out/a.xls.xls" << "2" << "/out/a.xls_开始为第2个文档.xls";
+        QTest::addColumn<bool>("xlsx");
+        QTest::newRow("no extension") << "/out/sales" << "1" << "/out/sales_开始为第1个文档.xls" << false;
+        QTest::newRow(".xls") << "/out/sales.xls" << "1" << "/out/sales_开始为第1个文档.xls" << false;
+        QTest::newRow(".XLS") << "/out/sales.XLS" << "1" << "/out/sales_开始为第1个文档.xls" << false;
+        QTest::newRow(".xLs") << "/out/sales.xLs" << "1" << "/out/sales_开始为第1个文档.xls" << false;
+        QTest::newRow(".xlsx") << "/out/sales.xlsx" << "1" << "/out/sales.xlsx_开始为第1个文档.xls" << false;
+        QTest::newRow("as typed") << "/out/sales.xls" << "007" << "/out/sales_开始为第007个文档.xls" << false;
+        QTest::newRow("only one .xls") << "/out/a.xls.xls" << "2" << "/out/a.xls_开始为第2个文档.xls" << false;
+        // The .xlsx filter mirrors the rule with its own extension.
+        QTest::newRow("xlsx: no extension") << "/out/sales" << "1" << "/out/sales_开始为第1个文档.xlsx" << true;
+        QTest::newRow("xlsx: .xlsx") << "/out/sales.xlsx" << "1" << "/out/sales_开始为第1个文档.xlsx" << true;
+        QTest::newRow("xlsx: .XLSX") << "/out/sales.XLSX" << "1" << "/out/sales_开始为第1个文档.xlsx" << true;
+        QTest::newRow("xlsx: .xls") << "/out/sales.xls" << "1" << "/out/sales.xls_开始为第1个文档.xlsx" << true;
     }
     void workbookNames()
     {
         QFETCH(QString, chosen);
         QFETCH(QString, start);
         QFETCH(QString, book);
-        QCOMPARE(workbookPath(chosen, start), book);
+        QFETCH(bool, xlsx);
+        QCOMPARE(workbookPath(chosen, start, xlsx ? xls::WorkbookFormat::Xlsx : xls::WorkbookFormat::Xls), book);
     }
 
     void folders()

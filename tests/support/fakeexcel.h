@@ -37,6 +37,7 @@ struct FakeExcelState {
     std::function<bool(const QString& call)> failWhen;
     bool failCreate = false;       // the factory returns no object
     bool failAddWorkbook = false;
+    xls::SheetLimits limits = xls::kXlsLimits;  // what the object says its sheets hold
 
     QString value(int row, int column, int sheet = 1) const { return values.value({sheet, row, column}); }
     xls::ExcelFactory factory();
@@ -53,6 +54,7 @@ public:
     void SetValue(int row, int column, const QString& text) override;
     void SaveAs(const QString& path) override;
     void Quit() override;
+    xls::SheetLimits Limits() const override { return s_->limits; }
 
 private:
     void call(const QString& text);
