@@ -159,10 +159,12 @@ std::optional<QByteArray> readWholeFile(const QString& path)
         bytes.truncate(got);
     }
     // A file that grew meanwhile (or one whose size says nothing, as in /proc) is read to its end.
-    for (QByteArray more; !(more = f.read(1 << 20)).isEmpty();)
-        bytes += more;
-    if (f.error() != QFileDevice::NoError)
-        return std::nullopt;
+    char more[4096];
+    for (qint64 n; (n = f.read(more, sizeof more)) != 0;) {
+        if (n < 0)
+            return std::nullopt;
+        bytes.append(more, n);
+    }
     return bytes;
 }
 
