@@ -319,6 +319,7 @@ struct SectionScan {
     LineSpan lastLine;
     bool hasEntries = false;
     LineSpan lastEntryLine;  // the last physical line of the last entry
+    bool lastEntryOpen = false;  // it ends in a "\" that would join the next line to it
 };
 
 // Reads the lines of one section, as the file is read from top to bottom:
@@ -338,8 +339,9 @@ SectionScan scanSection(const Hive& hive, int header, const QString& foldedName)
             continue;
         QString logical = text;
         LineSpan last = first;
-        if (startsContinuation(logical)) {
-            for (bool more = true; more && at < end;) {
+        bool more = startsContinuation(logical);
+        if (more) {
+            while (more && at < end) {
                 const LineSpan next = t.lineAt(at);
                 at = next.end;
                 const QString nextText = t.text(next).trimmed();
@@ -352,6 +354,7 @@ SectionScan scanSection(const Hive& hive, int header, const QString& foldedName)
         }
         s.hasEntries = true;
         s.lastEntryLine = last;
+        s.lastEntryOpen = more;
         const Entry e = parseEntry(logical, hive.regedit4);
         if (e.kind != Entry::Kind::Broken && foldKey(e.name) == foldedName) {
             s.found = true;
@@ -666,8 +669,11 @@ std::optional<QByteArray> setString(const Hive& hive, const QString& keyPath, co
     const int section = key.sections.first();
     const SectionScan s = scanSection(hive, section, QString());
     const LineSpan after = s.hasEntries ? s.lastEntryLine : t.lineAt(hive.headers[section].offset);
+    // After hex data whose last line still says "continued", a blank line
+    // takes the join, or the new entry would become part of that data.
+    const QByteArray join = s.hasEntries && s.lastEntryOpen ? newLine : QByteArray();
     QByteArray bytes = t.bytes;
-    bytes.insert(after.end, lineEndFor(t, after, newLine) + line + newLine);
+    bytes.insert(after.end, lineEndFor(t, after, newLine) + join + line + newLine);
     return bytes;
 }
 

@@ -191,6 +191,9 @@ private Q_SLOTS:
         QTest::newRow("slash belongs to the key name")
             << h + "[HKEY_LOCAL_MACHINE\\MIME\\text/plain]\r\n" << "MIME\\text/plain" << "x" << "1"
             << h + "[HKEY_LOCAL_MACHINE\\MIME\\text/plain]\r\n\"x\"=\"1\"\r\n";
+        QTest::newRow("after hex data left continued")
+            << h + "[HKEY_LOCAL_MACHINE\\A]\r\n\"b\"=hex:01,\\\r\n" << "A" << "x" << "1"
+            << h + "[HKEY_LOCAL_MACHINE\\A]\r\n\"b\"=hex:01,\\\r\n\r\n\"x\"=\"1\"\r\n";
         QTest::newRow("LF file gets LF lines")
             << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n") << "A" << "x" << "1"
             << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n");
