@@ -46,8 +46,8 @@ public:
     std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
 
     // Writes what is held: to standard output after a completed export, else
-    // to standard error, with a reason of its own when nothing said why.
-    void finish(bool completed)
+    // to standard error, with a reason of its own when nothing says why.
+    void finish(bool completed, bool failureFollows = false)
     {
         if (completed) {
             flush();
@@ -56,7 +56,7 @@ public:
         if (held_) {
             writeError(*held_);
             held_.reset();
-        } else if (!errors_) {
+        } else if (!errors_ && !failureFollows) {
             writeError(QStringLiteral("导出没有完成"));
         }
     }
@@ -192,7 +192,7 @@ int exportCommand(const QStringList& argv)
     try {
         completed = exporting::ViewExport(host).run(request) == exporting::ExportOutcome::Completed;
     } catch (...) {
-        prompts.finish(false);
+        prompts.finish(false, true);  // the failure's own text follows
         throw;
     }
     prompts.finish(completed);

@@ -295,6 +295,13 @@ void CliTest::exportRefusalsOnStandardError()
     const Run pastEnd = cli({"export", kViews, "Everything", dir.filePath("w.xls"), "--start", "999", "--log-folder", dir.path()});
     QCOMPARE(pastEnd.status, 1);
     QVERIFY2(pastEnd.err.contains(QStringLiteral("当前没有可导出的内容")), qPrintable(pastEnd.err));
+
+    // A log that cannot be written: the failure's own text, once.
+    const QString logs = dir.filePath("logs");
+    QVERIFY(QDir().mkpath(logs + "/log" + QDate::currentDate().toString("yyyyMMdd") + ".txt"));
+    const Run blocked = cli({"export", kViews, "Everything", dir.filePath("b.xls"), "--log-folder", logs});
+    QCOMPARE(blocked.status, 1);
+    QVERIFY2(!blocked.err.isEmpty() && !blocked.err.contains(QStringLiteral("导出没有完成")), qPrintable(blocked.err));
 }
 
 // A log folder that does not exist is made (private to the user), and the
