@@ -1,4 +1,5 @@
 #include "export/documentfiles.h"
+#include "export/safefiles.h"
 
 namespace exporting {
 
@@ -14,8 +15,20 @@ QString safeFileName(const QString& name, const QString& fallback)
 }
 
 DocumentFiles::DocumentFiles(const QString& attachmentFolder, const QString& documentId, int number)
-    : folder_(attachmentFolder + u'/' + safeFileName(documentId, u'_' + QString::number(number)) + u'/')
+    : attachmentFolder_(attachmentFolder),
+      folder_(attachmentFolder + u'/' + safeFileName(documentId, u'_' + QString::number(number)) + u'/')
 {
+}
+
+const QString& DocumentFiles::prepareFolder()
+{
+    if (!prepared_) {
+        prepared_ = true;
+        folderError_ = makeFolderNoFollow(attachmentFolder_);
+        if (folderError_.isEmpty())
+            folderError_ = makeFolderNoFollow(folder_);
+    }
+    return folderError_;
 }
 
 QString DocumentFiles::pathFor(const QString& name, int index)

@@ -23,6 +23,11 @@ public:
     // The document's folder, ending in "/".
     const QString& folder() const { return folder_; }
 
+    // Makes the attachment folder and the document's folder where they are
+    // missing, never through a link, once per document. Returns the empty
+    // text when the folder is there, else why not.
+    const QString& prepareFolder();
+
     // The full path for a file of that name; the same name gives the same path
     // again, another name never the same path. index numbers the file within
     // its kind and names it when the name itself is unusable ("_" + index).
@@ -35,7 +40,10 @@ public:
     bool written(const QString& name) const { return written_.contains(name); }
 
 private:
+    QString attachmentFolder_;
     QString folder_;
+    bool prepared_ = false;
+    QString folderError_;
     QHash<QString, QString> byName_;  // name as given -> file name used
     QSet<QString> used_;
     QSet<QString> written_;

@@ -1,7 +1,8 @@
 #include "export/documentstages.h"
 #include "export/documentfiles.h"
 #include "export/exportlog.h"
-#include <QDir>
+#include "export/safefiles.h"
+#include "platform/error.h"
 #include <exception>
 
 namespace exporting {
@@ -25,38 +26,74 @@ QStringList namesOf(const domino::NotesValueList& values)
     return names;
 }
 
+// A line whose failure is no reason to stop: the export notices the log's
+// failures itself (ExportLog::failures()).
+void tryWrite(ExportLog& log, const QString& text)
+{
+    try {
+        log.write(text);
+    } catch (const std::exception&) {
+    }
+}
+
+QString causeOf(const std::exception& e)
+{
+    if (const auto* pe = dynamic_cast<const platform::Error*>(&e))
+        return pe->text();
+    return QString::fromUtf8(e.what());
+}
+
+// Writes an attachment or object where the document's folder is ours and no
+// link stands in the file's place.
+void extract(domino::TNotesEmbeddedObject& object, const QString& path, const QString& folderError)
+{
+    if (!folderError.isEmpty())
+        throw platform::Error(folderError);
+    if (isSymLink(path))
+        throw platform::Error(path + linkRefusalText());
+    object.ExtractTo(path);
+}
+
 } // namespace
 
-void attachmentStage(ExportLog& log, domino::TNotesSession& session, domino::TNotesDocument& document,
-                     int number, DocumentFiles& files)
+int attachmentStage(ExportLog& log, domino::TNotesSession& session, domino::TNotesDocument& document,
+                    int number, DocumentFiles& files)
 {
     if (!document.HasAttachments())
-        return;
+        return 0;
     const QString n = nth(number);
     log.write(QStringLiteral("判断") + n + QStringLiteral("有附件;"));
-    // A folder that cannot be made shows up as failing extractions below.
-    QDir().mkpath(files.folder());
+    // A folder that cannot be made fails each extraction below, with its cause.
+    const QString folderError = files.prepareFolder();
 
+    tryWrite(log, QStringLiteral("获取") + n + QStringLiteral("有附件列表;"));
+    QStringList names;
     try {
-        log.write(QStringLiteral("获取") + n + QStringLiteral("有附件列表;"));
-        const QStringList names =
-            namesOf(session.EvaluateFormula(QStringLiteral("@AttachmentNames"), document.DefaultInterface()));
-        log.write(QStringLiteral("获取") + n + QStringLiteral("有附件数量为:") + QString::number(names.size()) +
-                  u';');
-        for (int k = 1; k <= names.size(); ++k) {
-            const QString& name = names.at(k - 1);
+        names = namesOf(session.EvaluateFormula(QStringLiteral("@AttachmentNames"), document.DefaultInterface()));
+    } catch (const std::exception& e) {
+        tryWrite(log, QStringLiteral("获取") + n + QStringLiteral("有附件列表失败 原因:") + causeOf(e) + u';');
+        return 1;  // at least one file, which the document says it has
+    }
+    tryWrite(log, QStringLiteral("获取") + n + QStringLiteral("有附件数量为:") + QString::number(names.size()) + u';');
+    int failed = 0;
+    for (int k = 1; k <= names.size(); ++k) {
+        const QString& name = names.at(k - 1);
+        const QString kth = n + u'第' + QString::number(k) + QStringLiteral("个附件");
+        const QString path = files.pathFor(name, k);
+        try {
             domino::TNotesEmbeddedObject attachment;
             attachment.ConnectTo(document.Attachment(name));
-            const QString kth = n + u'第' + QString::number(k) + QStringLiteral("个附件");
-            log.write(QStringLiteral("获取") + kth + u':' + name + u';');
-            const QString path = files.pathFor(name, k);
-            attachment.ExtractTo(path);
+            tryWrite(log, QStringLiteral("获取") + kth + u':' + name + u';');
+            extract(attachment, path, folderError);
             files.markWritten(name);
-            log.write(QStringLiteral("保存") + kth + QStringLiteral("到:") + path + u';');
+            tryWrite(log, QStringLiteral("保存") + kth + QStringLiteral("到:") + path + u';');
+        } catch (const std::exception& e) {
+            ++failed;
+            tryWrite(log, QStringLiteral("保存") + kth + QStringLiteral("失败:") + path + QStringLiteral(" 原因:") +
+                              causeOf(e) + u';');
         }
-    } catch (const std::exception&) {
-        // The remaining attachments of this document are skipped; the export goes on.
     }
+    return failed;
 }
 
 void pictureLines(ExportLog& log, const DocumentFiles& files)
@@ -68,39 +105,47 @@ void pictureLines(ExportLog& log, const DocumentFiles& files)
     }
 }
 
-QString richTextStage(ExportLog& log, domino::TNotesDocument& document, const QString& itemName,
-                      int number, DocumentFiles& files)
+ItemStart richTextStage(ExportLog& log, domino::TNotesDocument& document, const QString& itemName,
+                        int number, DocumentFiles& files)
 {
-    QString cell;
+    ItemStart start;
     try {
         log.write(QStringLiteral("开始分离") + nth(number) + QStringLiteral("RichText域;"));
         const domino::ItemPtr object = document.ItemByName(itemName);
         if (!object)
-            return cell;  // the document lacks the item: nothing to read, as an empty handle would fail
+            return start;  // the document lacks the item: nothing to read, as an empty handle would fail
         domino::TNotesItem item;
         item.ConnectTo(object);
         if (item.ItemType() != domino::ItemTypes::RichText)
-            return cell;
+            return start;
         // The item object answers as the rich-text item too; no second lookup.
         domino::TNotesRichTextItem richText;
         richText.ConnectTo(object);
-        cell = richText.PlainText(true, 80);
+        start.text = richText.PlainText(true, 80);
+        start.richText = true;
         const QStringList objects = richText.EmbeddedObjects();
         if (objects.isEmpty())
-            return cell;
+            return start;
         // Only the first embedded object of an item is saved.
         const QString& name = objects.first();
         domino::TNotesEmbeddedObject embedded;
         embedded.ConnectTo(richText.EmbeddedObject(name));
         const QString path = files.pathFor(name, 1);
         if (!files.written(name) || !embedded.IsConnected()) {
-            embedded.ExtractTo(path);
+            try {
+                extract(embedded, path, files.prepareFolder());
+            } catch (const std::exception& e) {
+                start.failedFiles = 1;
+                tryWrite(log, QStringLiteral("分离") + nth(number) + QStringLiteral("RichText域失败:") + path +
+                                  QStringLiteral(" 原因:") + causeOf(e) + u';');
+                return start;
+            }
             files.markWritten(name);
         }
         log.write(QStringLiteral("分离") + nth(number) + QStringLiteral("RichText域到:") + path + u';');
     } catch (const std::exception&) {
     }
-    return cell;
+    return start;
 }
 
 } // namespace exporting

@@ -2,65 +2,137 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace exporting {
 
 namespace {
 
-const QString& defaultFolder()
+QString homeStateFolder()
 {
-    static const QString f = QStringLiteral("/var/tmp/");
-    return f;
+    // Relative values are to be ignored, as the base directory rules say.
+    const QString xdg = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return QDir::cleanPath(xdg);
+    return QDir::homePath() + QStringLiteral("/.local/state");
 }
 
 struct FolderSetting {
-    QString folder = defaultFolder();
+    QString folder;
     int generation = 0;
 };
 
+QString withSlash(QString folder)
+{
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
+
 FolderSetting& folderSetting()
 {
-    static FolderSetting s;
+    static FolderSetting s{withSlash(defaultLogFolder()), 0};
     return s;
 }
 
-[[noreturn]] void throwFileError(int error)
+[[noreturn]] void throwFileError(int error, const QByteArray& file)
 {
+    QString cause;
     switch (error) {
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
-        throw platform::Error(QStringLiteral("File access denied"));
+        cause = QStringLiteral("File access denied");
+        break;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        throw platform::Error(QStringLiteral("Disk full"));
+        cause = QStringLiteral("Disk full");
+        break;
     default:
-        throw platform::Error(QStringLiteral("I/O error %1").arg(error));
+        cause = QStringLiteral("I/O error %1").arg(error);
+    }
+    throw platform::Error(cause + QStringLiteral(": ") + QFile::decodeName(file));
+}
+
+[[noreturn]] void throwLink(const QByteArray& path)
+{
+    throw platform::Error(QStringLiteral("File access denied: ") + QFile::decodeName(path) + linkRefusalText());
+}
+
+// The folder and every missing parent, private to the user.
+void makeFolders(const QByteArray& folder)
+{
+    for (qsizetype at = 1; at <= folder.size(); ++at) {
+        if (at < folder.size() && folder.at(at) != '/')
+            continue;
+        const QByteArray part = folder.left(at);
+        if (part.endsWith('/'))
+            continue;
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
+            return;  // the open below reports why
     }
 }
 
-// Open, append, close: nothing stays open or buffered between lines.
-void appendToFile(const QByteArray& file, const QByteArray& bytes)
+// The log file, opened for appending: neither the folder nor the file through
+// a link, a new file readable by its owner only. A FIFO in its place fails at
+// once instead of waiting for a reader.
+FileDescriptor openLog(const QByteArray& file)
 {
+    const qsizetype slash = file.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? file.left(slash) : QByteArray(slash == 0 ? "/" : ".");
+    const QByteArray name = file.mid(slash + 1);
+    FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir.valid() && errno == ENOENT) {
+        makeFolders(folder);
+        dir = FileDescriptor(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!dir.valid()) {
+        const int error = errno;
+        struct stat st;
+        if ((error == ELOOP || error == ENOTDIR) && ::lstat(folder.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            throwLink(folder);
+        throwFileError(error, file);
+    }
     int fd;
     do
-        fd = ::open(file.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        fd = ::openat(dir.get(), name.constData(),
+                      O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        throwFileError(errno);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat st;
+        if (error == ELOOP && ::fstatat(dir.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode))
+            throwLink(file);
+        throwFileError(error, file);
+    }
+    FileDescriptor out(fd);
+    // A file of ours left readable to others by an earlier build becomes private.
+    if (struct stat st; ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                        (st.st_mode & 077) != 0)
+        (void)::fchmod(fd, st.st_mode & 0700);
+    return out;
+}
 
+// One write of the whole line (more only when the system takes part of it).
+// On failure the part written is taken back, since a line cut short would run
+// into the next one, and the file is closed.
+void appendTo(FileDescriptor& fd, const QByteArray& file, const QByteArray& bytes)
+{
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
+        const ssize_t n = ::write(fd.get(), p, size_t(left));
         if (n > 0) {
             p += n;
             left -= n;
@@ -69,17 +141,14 @@ void appendToFile(const QByteArray& file, const QByteArray& bytes)
         if (n < 0 && errno == EINTR)
             continue;
         const int error = n < 0 ? errno : ENOSPC;  // a file that takes nothing more is full
-        // A line cut short would run into the next one: take its part back.
         if (const qsizetype written = bytes.size() - left; written > 0) {
-            const off_t end = ::lseek(fd, 0, SEEK_END);
+            const off_t end = ::lseek(fd.get(), 0, SEEK_END);
             if (end >= written)
-                (void)::ftruncate(fd, end - written);
+                (void)::ftruncate(fd.get(), end - written);
         }
-        ::close(fd);
-        throwFileError(error);
+        fd.reset();
+        throwFileError(error, file);
     }
-    if (::close(fd) != 0 && errno != EINTR)
-        throwFileError(errno);
 }
 
 QString fileNamePart(const QString& path)
@@ -113,28 +182,67 @@ void appendClock(QString& out, const QTime& t)
 
 const QByteArray kLineEnd("\r\n", 2);
 
+void appendEscape(char*& p, char16_t c)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    *p++ = '\\';
+    switch (c) {
+    case u'\r': *p++ = 'r'; return;
+    case u'\n': *p++ = 'n'; return;
+    case u'\t': *p++ = 't'; return;
+    default: break;
+    }
+    if (c < 0x100) {
+        *p++ = 'x';
+    } else {
+        *p++ = 'u';
+        *p++ = hex[(c >> 12) & 0xF];
+        *p++ = hex[(c >> 8) & 0xF];
+    }
+    *p++ = hex[(c >> 4) & 0xF];
+    *p++ = hex[c & 0xF];
+}
+
+// What a text viewer would take for the end of a line, or not show at all.
+bool needsEscape(char16_t c)
+{
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029;
+}
+
 // Code page 936 for the log, one character at a time from a table that the
 // platform's own conversion fills on first use of each character: the same
 // bytes as platform::toCp936 (the code page has no shift states), without a
-// converter call per line. Text with surrogates goes to the platform whole.
+// converter call per line. Control characters are escaped; surrogate pairs go
+// to the platform's conversion pair by pair.
 void appendCp936(QByteArray& out, const QString& text)
 {
     // 0: not yet known; 0xFF00 | b: the single byte b; else the two bytes.
     static std::vector<quint16> table(0x10000, 0);
     const qsizetype start = out.size();
-    out.resize(start + text.size() * 2);
+    // At most six bytes a character ("\u2028").
+    out.resize(start + text.size() * 6);
     char* p = out.data() + start;
     const char16_t* u = reinterpret_cast<const char16_t*>(text.constData());
     for (qsizetype i = 0, n = text.size(); i < n; ++i) {
         const char16_t c = u[i];
-        if (c < 0x80) {
+        if (c < 0x80 && c >= 0x20 && c != 0x7F) {
             *p++ = char(c);
             continue;
         }
+        if (needsEscape(c)) {
+            appendEscape(p, c);
+            continue;
+        }
         if (QChar::isSurrogate(c)) {
-            out.truncate(p - out.constData());
-            out += platform::toCp936(text.mid(i));
-            return;
+            const qsizetype len = QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(u[i + 1]) ? 2 : 1;
+            const QByteArray b = platform::toCp936(text.mid(i, len));
+            const qsizetype at = p - out.constData();
+            out.resize(at + b.size() + (n - i - len) * 6);
+            p = out.data() + at;
+            std::memcpy(p, b.constData(), size_t(b.size()));
+            p += b.size();
+            i += len - 1;
+            continue;
         }
         quint16& code = table[c];
         if (code == 0) {
@@ -154,20 +262,27 @@ void appendCp936(QByteArray& out, const QString& text)
 
 } // namespace
 
+QString defaultLogFolder() { return homeStateFolder() + QStringLiteral("/quillet"); }
+
 QString logFolder() { return folderSetting().folder; }
 
 void setLogFolder(const QString& folder)
 {
     FolderSetting& s = folderSetting();
-    s.folder = folder.isEmpty() ? defaultFolder() : folder;
-    if (!s.folder.endsWith(u'/'))
-        s.folder += u'/';
+    s.folder = withSlash(folder.isEmpty() ? defaultLogFolder() : folder);
     ++s.generation;
 }
 
 void WriteLog(const QString& path, const QString& line)
 {
-    appendToFile(QFile::encodeName(logFolder() + fileNamePart(path)), platform::toCp936(line) + kLineEnd);
+    const QByteArray file = QFile::encodeName(logFolder() + fileNamePart(path));
+    QByteArray bytes;
+    appendCp936(bytes, line);
+    bytes += kLineEnd;
+    FileDescriptor fd = openLog(file);
+    appendTo(fd, file, bytes);
+    if (const int error = fd.reset())
+        throwFileError(error, file);
 }
 
 QString logFileName(const QDate& date)
@@ -225,7 +340,19 @@ void ExportLog::write(const QString& text)
     appendCp936(line_, text);
     line_ += stamp_;
     line_ += kLineEnd;
-    appendToFile(file_, line_);
+    try {
+        if (!fd_.valid() || openFile_ != file_) {
+            fd_.reset();
+            openFile_ = file_;
+            fd_ = openLog(file_);
+        }
+        appendTo(fd_, file_, line_);
+    } catch (...) {
+        ++failures_;
+        throw;
+    }
 }
+
+QString ExportLog::filePath() const { return QFile::decodeName(file_); }
 
 } // namespace exporting

@@ -3,12 +3,12 @@
 #include "export/documentfiles.h"
 #include "export/documentstages.h"
 #include "export/exportlog.h"
+#include "export/safefiles.h"
 #include "export/textrules.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/prompts.h"
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 #include <exception>
@@ -64,9 +64,11 @@ private:
 // One run, from the first log line to the last message.
 class ExportRun {
 public:
-    ExportRun(ExportHost& host, const ExportRequest& request, QString book, qint32 start)
-        : host_(host), r_(request), book_(std::move(book)), start_(start), log_(request.appDir),
-          attachments_(attachmentFolder(workbookFolder(book_), request.viewName))
+    ExportRun(ExportHost& host, const ExportRequest& request, QString book, qint32 start,
+              WorkbookReservation& reservation)
+        : host_(host), r_(request), book_(std::move(book)), start_(start), reservation_(reservation),
+          log_(request.appDir), attachments_(attachmentFolder(workbookFolder(book_), request.viewName)),
+          resume_(start)
     {
     }
 
@@ -81,11 +83,14 @@ private:
     void writeHeader(int band);
     void writeItem(int i, int row, int band, int number, int j, DocumentFiles& files);
     void cellEvents();
+    QString stopText() const;
+    QString stopped(const QString& text);
 
     ExportHost& host_;
     const ExportRequest& r_;
     const QString book_;
     const qint32 start_;
+    WorkbookReservation& reservation_;
     ExportLog log_;
     const QString attachments_;  // the attachment folder, no trailing "/"
     std::unique_ptr<xls::ExcelApplication> excel_;
@@ -101,6 +106,10 @@ private:
     domino::TNotesView view_;
     domino::TNotesDocument document_;
     QElapsedTimer sinceEvents_;
+    bool walking_ = false;   // the documents' rows have begun
+    qint64 resume_;          // the first document whose row is not complete
+    QString lastId_;         // the ID of the document before it
+    int failedFiles_ = 0;    // attachments and objects that could not be saved
 };
 
 ExportOutcome ExportRun::exec(const xls::ExcelFactory& factory)
@@ -130,8 +139,17 @@ ExportOutcome ExportRun::exec(const xls::ExcelFactory& factory)
 
     try {
         return walk();
+    } catch (const std::exception& e) {
+        // No handler covers this failure: keep what was written, then report
+        // it with where the export stopped.
+        try {
+            saveAndQuit();
+        } catch (...) {
+        }
+        if (!walking_)
+            throw;
+        throw platform::Error(stopped(errorText(e)));
     } catch (...) {
-        // No handler covers this failure: keep what was written, then report it.
         try {
             saveAndQuit();
         } catch (...) {
@@ -140,12 +158,37 @@ ExportOutcome ExportRun::exec(const xls::ExcelFactory& factory)
     }
 }
 
+// Where an export that ends early stopped, and the start number that goes on
+// from there (the start-number prompt exists for exactly that).
+QString ExportRun::stopText() const
+{
+    const QString next = QString::number(resume_);
+    if (resume_ == start_)
+        return QStringLiteral("导出在第%1个文档处中断，没有完整写入任何文档；从第%1个文档开始导出可以继续。").arg(next);
+    return QStringLiteral("导出在第%1个文档处中断，最后完整写入的是第%2个文档（%3）；从第%1个文档开始导出可以继续。")
+        .arg(next, QString::number(resume_ - 1), lastId_);
+}
+
+// The failure's text and where the export stopped, also in the log where it can be written.
+QString ExportRun::stopped(const QString& text)
+{
+    const QString where = stopText();
+    try {
+        log_.write(where);
+    } catch (const std::exception&) {
+    }
+    return text + u'\n' + where;
+}
+
 void ExportRun::saveAndQuit()
 {
     std::exception_ptr failure;
     if (auto excel = std::move(excel_)) {
         try {
+            // The writer replaces the file we reserved, never a link put there since.
+            reservation_.checkStillOurs();
             excel->SaveAs(book_);
+            reservation_.keep();
         } catch (...) {
             failure = std::current_exception();
         }
@@ -218,15 +261,20 @@ void ExportRun::cellEvents()
 void ExportRun::writeItem(int i, int row, int band, int number, int j, DocumentFiles& files)
 {
     const QString& name = items_.at(j);
-    QString cell = richTextStage(log_, document_, name, number, files);
+    ItemStart start = richTextStage(log_, document_, name, number, files);
+    failedFiles_ += start.failedFiles;
+    QString& cell = start.text;
 
-    // Only the first value counts; the step ends at its first failure.
+    // Only the first value counts; the step ends at its first failure. A
+    // rich-text item's value is its plain text, which has started the cell
+    // already: it is logged, not added a second time.
     try {
         const domino::NotesValueList values = document_.ItemValue(name);
         if (!values.isEmpty()) {  // an empty list ends the step (no line, nothing added)
             const QString value = values.first().toText();
             log_.write(QStringLiteral("  s=s+") + value + u';');
-            cell += value;
+            if (!start.richText)
+                cell += value;
         }
     } catch (const std::exception&) {
     }
@@ -277,6 +325,7 @@ ExportOutcome ExportRun::walk()
     groups_ = std::max<int>(1, (items_.size() + itemsPerSheet_ - 1) / itemsPerSheet_);
     writeHeader(0);
     sinceEvents_.start();
+    walking_ = true;
 
     const qint64 last = qint64(r_.docCount) - start_;
     const QString ofCount = u'/' + QString::number(r_.docCount);
@@ -287,6 +336,7 @@ ExportOutcome ExportRun::walk()
         if (band > 0 && row == 2)
             writeHeader(band);  // a further sheet starts with the header row again
 
+        const int logFailures = log_.failures();
         log_.write(QStringLiteral("完成向excel写入第") + QString::number(number) + QStringLiteral("个文档;"));
         const QString id = document_.DocumentId();
         for (int g = 0; g < groups_; ++g) {
@@ -294,7 +344,7 @@ ExportOutcome ExportRun::walk()
             excel_->SetValue(row, 1, id);
         }
         DocumentFiles files(attachments_, id, number);
-        attachmentStage(log_, *r_.session, document_, number, files);
+        failedFiles_ += attachmentStage(log_, *r_.session, document_, number, files);
 
         host_.SetWaitText(progress + QString::number(i + 1) + ofCount);
         host_.SetWaitProgress(r_.docCount, int(i + 1));
@@ -308,6 +358,11 @@ ExportOutcome ExportRun::walk()
                 writeItem(int(i), row, band, number, j, files);
                 cellEvents();
             }
+            // Complete when every earlier row is and none of its lines was lost.
+            if (resume_ == number && log_.failures() == logFailures) {
+                resume_ = number + 1;
+                lastId_ = id;
+            }
             try {
                 document_.ConnectTo(view_.NextDocument(document_.DefaultInterface()));
             } catch (const std::exception&) {
@@ -315,12 +370,16 @@ ExportOutcome ExportRun::walk()
                 log_.write(QStringLiteral("链接第") + QString::number(number) + QStringLiteral("个文档出错;"));
             }
         } catch (const std::exception& e) {
-            return handled(QString::fromUtf8(kDocumentErrorPrefix) + errorText(e));
+            return handled(stopped(QString::fromUtf8(kDocumentErrorPrefix) + errorText(e)));
         }
     }
 
+    walking_ = false;  // every row is written: a failed save is only that
     saveAndQuit();
-    message(QString::fromUtf8(kDoneText) + attachments_);
+    QString done = QString::fromUtf8(kDoneText) + attachments_;
+    if (failedFiles_ > 0)
+        done += QString::fromUtf8(kFilesNotSavedText).arg(failedFiles_).arg(log_.filePath());
+    message(done);
     return ExportOutcome::Completed;
 }
 
@@ -352,17 +411,28 @@ ViewExport::ViewExport(ExportHost& host, xls::ExcelFactory factory) : host_(host
 
 ExportOutcome ViewExport::run(const ExportRequest& request)
 {
-    if (exportRunning())
-        return ExportOutcome::Stopped;
-
     // The checks, in order; none of them writes a log line.
     if (blankName(request.fileName))
         return ExportOutcome::Stopped;
     const QString book = workbookPath(request.fileName, request.exportStart, request.format);
-    if (const QFileInfo info(book); info.exists() && !info.isDir()) {
+    // The check takes the name: a second export of it, here or in another
+    // process, is refused until this one has ended. Refused later, the
+    // reservation goes again.
+    WorkbookReservation reservation;
+    switch (reservation.reserve(book)) {
+    case WorkbookReservation::Result::Reserved:
+        break;
+    case WorkbookReservation::Result::Exists:
         message(book + QString::fromUtf8(kExistsText));
         return ExportOutcome::Stopped;
+    case WorkbookReservation::Result::Link:
+        message(book + linkRefusalText());
+        return ExportOutcome::Stopped;
     }
+    // After the name check, so that an export of a name another one is
+    // writing hears why.
+    if (exportRunning())
+        return ExportOutcome::Stopped;
     const qint32 start = StrToInt(request.exportStart);
     if (qint64(request.docCount) - start < 0) {
         message(QString::fromUtf8(kNothingToExportText));
@@ -379,7 +449,7 @@ ExportOutcome ViewExport::run(const ExportRequest& request)
         throw platform::Error(QStringLiteral("导出需要Domino会话和数据库"));
 
     RunningScope running(host_);
-    ExportRun run(host_, request, book, start);
+    ExportRun run(host_, request, book, start, reservation);
     return run.exec(factory_);
 }
 

@@ -56,6 +56,8 @@ inline constexpr const char* kDocumentErrorPrefix = "连接文档出错:";
 inline constexpr const char* kFailedCellText = "*********************************************";
 inline constexpr const char* kDoneText =
     "您好，数据导出完成，导出的附件文档存放在Excel文件的同一目录下，文件夹名为：";
+// Follows the closing message when files could not be saved: their number, the log's path.
+inline constexpr const char* kFilesNotSavedText = "\n有%1个附件或对象未能保存，原因见日志：%2";
 // Ends a cell cut at the format's limit.
 inline constexpr const char* kCutMarker = "…[已截断]";
 
@@ -79,7 +81,11 @@ public:
     // or the closing message. A failure that no handler covers is thrown (as
     // platform::Error) for the central error report, after what was written
     // has been saved, the workbook object has quit and the progress window has
-    // closed. A second run while one is going is refused (Stopped).
+    // closed; once the rows have begun, its text goes on with where the export
+    // stopped and the start number that continues it. A second run while one
+    // is going is refused (Stopped). The workbook's name is taken (an empty
+    // file made exclusively) at the exists check and given up again unless a
+    // workbook was saved there.
     ExportOutcome run(const ExportRequest& request);
 
 private:

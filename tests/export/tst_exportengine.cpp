@@ -128,7 +128,7 @@ private Q_SLOTS:
         QCOMPARE(cells, (QStringList{"1,1:文档ID:General", "1,2:Form:General", "1,3:Subject:General",
                                      "1,4:123:@", "1,5:Body:General", "2,1:21A:General", "2,2:Memo:General",
                                      "2,3:两个附件和两个嵌入对象:General", "2,4:7:General",
-                                     "2,5:预算表和项目计划如下。预算表和项目计划如下。:General",
+                                     "2,5:预算表和项目计划如下。:General",  // the rich text once
                                      "3,1:22E:General", "3,2:Memo:General", "3,3:没有附件:General"}));
         platform::setPrompts(nullptr);
         platform::setClock({});

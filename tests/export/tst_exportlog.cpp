@@ -2,11 +2,13 @@
 // the day change, and the failures a log write reports.
 #include "testutil.h"
 #include "export/exportlog.h"
+#include "export/safefiles.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -90,18 +92,40 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{file});
     }
 
-    // Code page 936 bytes, CR LF after each line, appended, no BOM; a line
-    // with line breaks spans several lines of the file.
+    // Code page 936 bytes, CR LF after each line, appended, no BOM.
     void bytesOfLines()
     {
         const QString path = QStringLiteral("/app/log/log20090512.txt");
         WriteLog(path, QStringLiteral("开始导出视图全部文档;"));
-        WriteLog(path, QStringLiteral("a\nb"));
         WriteLog(path, QString());
         QByteArray expected = platform::toCp936(QStringLiteral("开始导出视图全部文档;"));
         QCOMPARE(expected.left(4), QByteArray("\xBF\xAA\xCA\xBC"));  // 开始 in GBK
-        expected += "\r\na\nb\r\n\r\n";
+        expected += "\r\n\r\n";
         QCOMPARE(readAll(dir_.filePath(QStringLiteral("log20090512.txt"))), expected);
+    }
+
+    // A name or value holding line breaks or other control characters stays
+    // on one line of the file, the characters written visibly.
+    void controlCharactersEscaped_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QByteArray("a\\r\\nb");
+        QTest::newRow("lone LF, tab") << QStringLiteral("名\n\t") << platform::toCp936(QStringLiteral("名")) + "\\n\\t";
+        QTest::newRow("ESC, DEL, NUL") << QString::fromUtf16(u"\x1B\x7F\0x", 4) << QByteArray("\\x1B\\x7F\\x00x");
+        QTest::newRow("NEL, line separator") << QStringLiteral("a\u0085b\u2028c") << QByteArray("a\\x85b\\u2028c");
+        QTest::newRow("after a surrogate pair") << QStringLiteral("😀\n") << platform::toCp936(QStringLiteral("😀")) + "\\n";
+    }
+    void controlCharactersEscaped()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        WriteLog(QStringLiteral("log.txt"), text);
+        ExportLog log(QStringLiteral("/app/"));
+        log.write(text);
+        const QByteArray stamp = platform::toCp936(logTimeStamp(clock_));
+        QCOMPARE(readAll(dir_.filePath("log.txt")), bytes + "\r\n");
+        QCOMPARE(readAll(dir_.filePath("log20090512.txt")), bytes + stamp + "\r\n");
     }
 
     // The export's lines are the platform's code page 936 bytes, whatever
@@ -159,22 +183,72 @@ private Q_SLOTS:
         QVERIFY(readAll(other.filePath("log20090512.txt")).startsWith("two"));
     }
 
-    // Failures name their cause; nothing is created where it cannot be.
+    // Failures name their cause as the platform words it, and the file.
     void failures()
     {
-        setLogFolder(dir_.filePath(QStringLiteral("missing")));
+        testutil::writeAll(dir_.filePath("plain"), "x");
+        setLogFolder(dir_.filePath(QStringLiteral("plain/sub")));
         QCOMPARE(errorOf([] { WriteLog(QStringLiteral("log.txt"), QStringLiteral("x")); }),
-                 QStringLiteral("I/O error %1").arg(ENOENT));
+                 QStringLiteral("I/O error %1: %2").arg(ENOTDIR).arg(dir_.filePath("plain/sub/log.txt")));
 
         setLogFolder(dir_.path());
         QDir(dir_.path()).mkdir(QStringLiteral("adir.txt"));
         QCOMPARE(errorOf([] { WriteLog(QStringLiteral("adir.txt"), QStringLiteral("x")); }),
-                 QStringLiteral("I/O error %1").arg(EISDIR));
+                 QStringLiteral("I/O error %1: %2").arg(EISDIR).arg(dir_.filePath("adir.txt")));
 
         // /dev/full takes no byte: the disk is full.
         setLogFolder(QStringLiteral("/dev"));
         QCOMPARE(errorOf([] { WriteLog(QStringLiteral("c:\\full"), QStringLiteral("x")); }),
-                 QStringLiteral("Disk full"));
+                 QStringLiteral("Disk full: /dev/full"));
+
+        // The export's log opens its file again after a failed line.
+        setLogFolder(dir_.filePath(QStringLiteral("plain/sub")));
+        ExportLog log(QStringLiteral("/app/"));
+        QVERIFY(!errorOf([&] { log.write(QStringLiteral("lost")); }).isEmpty());
+        QCOMPARE(log.failures(), 1);
+        QVERIFY(QFile::remove(dir_.filePath("plain")));
+        log.write(QStringLiteral("kept"));
+        QVERIFY(readAll(dir_.filePath("plain/sub/log20090512.txt")).startsWith("kept"));
+        QCOMPARE(log.failures(), 1);
+    }
+
+    // The folder is made private on first use, the file is readable by its
+    // owner only, and a link in place of either is never followed.
+    void privateFolderAndFile()
+    {
+        const QString state = dir_.filePath(QStringLiteral("state"));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+        QCOMPARE(defaultLogFolder(), state + QStringLiteral("/quillet"));
+        qputenv("XDG_STATE_HOME", "relative/state");
+        QCOMPARE(defaultLogFolder(), QDir::homePath() + QStringLiteral("/.local/state/quillet"));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+        setLogFolder({});
+        QCOMPARE(logFolder(), state + QStringLiteral("/quillet/"));
+
+        ExportLog log(QStringLiteral("/app/"));
+        log.write(QStringLiteral("first"));
+        qunsetenv("XDG_STATE_HOME");
+        const QString file = state + QStringLiteral("/quillet/log20090512.txt");
+        QCOMPARE(log.filePath(), file);
+        QVERIFY(readAll(file).startsWith("first"));
+        QCOMPARE(QFileInfo(state + QStringLiteral("/quillet")).permissions() & 0x0777, QFile::Permissions(0x0700));
+        QCOMPARE(QFileInfo(file).permissions() & 0x0777, QFile::Permissions(0x0600));
+
+        // A link planted as the day's file or as the folder.
+        const QString target = dir_.filePath(QStringLiteral("target.txt"));
+        testutil::writeAll(target, "untouched");
+        const QString folder = dir_.filePath(QStringLiteral("links"));
+        QDir().mkpath(folder);
+        QVERIFY(QFile::link(target, folder + QStringLiteral("/log20090512.txt")));
+        setLogFolder(folder);
+        QCOMPARE(errorOf([&] { log.write(QStringLiteral("x")); }),
+                 QStringLiteral("File access denied: ") + folder + QStringLiteral("/log20090512.txt") + linkRefusalText());
+        QVERIFY(QFile::link(folder, dir_.filePath(QStringLiteral("folderlink"))));
+        setLogFolder(dir_.filePath(QStringLiteral("folderlink")));
+        QCOMPARE(errorOf([] { WriteLog(QStringLiteral("other.txt"), QStringLiteral("x")); }),
+                 QStringLiteral("File access denied: ") + dir_.filePath(QStringLiteral("folderlink")) + linkRefusalText());
+        QCOMPARE(readAll(target), QByteArray("untouched"));
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/other.txt")));
     }
 
     void accessDenied()
@@ -192,7 +266,7 @@ private Q_SLOTS:
         }
         setLogFolder(folder);
         QCOMPARE(errorOf([] { WriteLog(QStringLiteral("log.txt"), QStringLiteral("x")); }),
-                 QStringLiteral("File access denied"));
+                 QStringLiteral("File access denied: ") + folder + QStringLiteral("/log.txt"));
     }
 
     // A disk that fills up mid-log: the file keeps whole lines only.
@@ -205,15 +279,21 @@ private Q_SLOTS:
             QSKIP("no tmpfs can be mounted here; /dev/full covers the error text");
         setLogFolder(folder);
         const QString line = QString(100, u'字');  // 200 bytes in GBK
+        const qsizetype size = platform::toCp936(line + logTimeStamp(clock_)).size() + 2;
+        ExportLog log(QStringLiteral("/app/"));
+        const QString file = folder + QStringLiteral("/log20090512.txt");
         QString error;
-        int written = 0;
-        for (; written < 1000 && error.isEmpty(); ++written)
-            error = errorOf([&] { WriteLog(QStringLiteral("log.txt"), line); });
-        QCOMPARE(error, QStringLiteral("Disk full"));
-        const QByteArray bytes = readAll(folder + QStringLiteral("/log.txt"));
-        QVERIFY(bytes.size() >= 202);
-        QCOMPARE(bytes.size() % 202, 0);
+        for (int written = 0; written < 1000 && error.isEmpty(); ++written)
+            error = errorOf([&] { log.write(line); });
+        QCOMPARE(error, QStringLiteral("Disk full: ") + file);
+        QByteArray bytes = readAll(file);
+        QVERIFY(bytes.size() >= size);
+        QCOMPARE(bytes.size() % size, 0);
         QVERIFY(bytes.endsWith("\r\n"));
+        // Room again: the next line opens the file anew.
+        QVERIFY(QFile::remove(file));
+        log.write(line);
+        QCOMPARE(readAll(file).size(), size);
     }
 };
 

@@ -2,9 +2,12 @@
 // object: the checks, the log lines of a document, the cells, and every
 // failure the export handles or hands on.
 #include "exportfixture.h"
+#include "testutil.h"
 #include "export/textrules.h"
 #include "platform/error.h"
 #include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
 using namespace exporting;
@@ -47,8 +50,8 @@ private Q_SLOTS:
             QStringLiteral(" s值写入excel表 ;"),
             QStringLiteral("开始分离第1个文档RichText域;"),
             QStringLiteral("分离第1个文档RichText域到:") + folder + QStringLiteral("e1.bin;"),
-            // The value's line break makes the entry span two lines of the file.
-            QStringLiteral("  s=s+正文\n第二段;"),
+            // The value's line break is written escaped: one entry, one line.
+            QStringLiteral("  s=s+正文\\n第二段;"),
             QStringLiteral(" s值写入excel表 ;"),
             QStringLiteral("开始分离第1个文档RichText域;"),
             QStringLiteral("  s=s+42.5;"),
@@ -68,7 +71,7 @@ private Q_SLOTS:
         QCOMPARE(f.excel.formats.value({1, 1, 4}), QStringLiteral("@"));
         QCOMPARE(f.excel.value(2, 1), QStringLiteral("NT0000213A"));
         QCOMPARE(f.excel.value(2, 2), QStringLiteral("主题"));
-        QCOMPARE(f.excel.value(2, 3), QStringLiteral("正文\n第二段正文\n第二段"));  // plain text, then the value
+        QCOMPARE(f.excel.value(2, 3), QStringLiteral("正文\n第二段"));  // the plain text once, not again from the value
         QCOMPARE(f.excel.value(2, 4), QStringLiteral("42.5"));
         QCOMPARE(f.excel.widths.value({1, 1}), 40);
         QCOMPARE(f.excel.widths.value({1, 2}), 17);
@@ -133,6 +136,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(f.logPath()));
         QCOMPARE(f.excel.created, 0);
         QVERIFY(f.host.calls.isEmpty());
+        QCOMPARE(QFileInfo::exists(f.book()), bookExists);  // a refused export gives its name up again
     }
 
     void startNotANumber()
@@ -148,6 +152,7 @@ private Q_SLOTS:
         }
         QVERIFY(!QFile::exists(f.logPath()));
         QCOMPARE(f.excel.created, 0);
+        QVERIFY(!QFileInfo::exists(f.book()));
     }
 
     // Which documents go to which rows, and where the progress ends.
@@ -274,7 +279,8 @@ private Q_SLOTS:
         f.excel.failWhen = [](const QString& call) { return call.startsWith(QStringLiteral("SetValue(1,2,2,")); };
         QCOMPARE(f.run(), ExportOutcome::Failed);
         QCOMPARE(f.prompts.messages(),
-                 QStringList{QStringLiteral("连接文档出错:failed: SetValue(1,2,2,") + QString::fromLatin1(kFailedCellText) + u')'});
+                 QStringList{QStringLiteral("连接文档出错:failed: SetValue(1,2,2,") + QString::fromLatin1(kFailedCellText) +
+                             QStringLiteral(")\n导出在第1个文档处中断，没有完整写入任何文档；从第1个文档开始导出可以继续。")});
         QCOMPARE(f.excel.calls.last(2), (QStringList{"SaveAs(" + f.book() + ")", "Quit"}));
         QCOMPARE(f.host.calls.last(2), (QStringList{"CloseWait", "Running(0)"}));
     }
@@ -286,11 +292,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("lastLine");
-        QTest::newRow("view runs out") << "short" << QString::fromLatin1(domino::kNotConnectedText)
-                                       << "完成向excel写入第3个文档;";
-        QTest::newRow("HasAttachments") << "has" << "HasAttachments failed" << "完成向excel写入第2个文档;";
-        QTest::newRow("ID cell") << "idcell" << "failed: SetValue(1,3,1,NT2)" << "完成向excel写入第2个文档;";
-        QTest::newRow("progress") << "progress" << "progress failed" << "完成向excel写入第1个文档;";
+        const QString at3 = "导出在第3个文档处中断，最后完整写入的是第2个文档（NT2）；从第3个文档开始导出可以继续。";
+        const QString at2 = "导出在第2个文档处中断，最后完整写入的是第1个文档（NT1）；从第2个文档开始导出可以继续。";
+        const QString at1 = "导出在第1个文档处中断，没有完整写入任何文档；从第1个文档开始导出可以继续。";
+        QTest::newRow("view runs out") << "short" << QString::fromLatin1(domino::kNotConnectedText) + "\n" + at3 << at3;
+        QTest::newRow("HasAttachments") << "has" << "HasAttachments failed\n" + at2 << at2;
+        QTest::newRow("ID cell") << "idcell" << "failed: SetValue(1,3,1,NT2)\n" + at2 << at2;
+        QTest::newRow("progress") << "progress" << "progress failed\n" + at1 << at1;
     }
     void uncoveredFailures()
     {
@@ -320,44 +328,144 @@ private Q_SLOTS:
         QVERIFY(!exportRunning());
     }
 
-    // A log that cannot be written: the first line fails, nothing starts.
+    // A log that cannot be written: the first line fails, nothing starts and
+    // the workbook's name is free again.
     void logCannotBeWritten()
     {
         Fixture f;
         f.addDocuments(1);
-        setLogFolder(f.dir.filePath(QStringLiteral("missing")));
+        testutil::writeAll(f.dir.filePath("plain"), "x");
+        setLogFolder(f.dir.filePath(QStringLiteral("plain/log")));
         try {
             f.run();
             QFAIL("no error");
         } catch (const platform::Error& e) {
-            QCOMPARE(e.text(), QStringLiteral("I/O error %1").arg(ENOENT));
+            QCOMPARE(e.text(), QStringLiteral("I/O error %1: %2").arg(ENOTDIR).arg(f.dir.filePath("plain/log/log20261211.txt")));
         }
         QCOMPARE(f.excel.created, 0);
         QCOMPARE(f.host.calls, (QStringList{"Running(1)", "Running(0)"}));
+        QVERIFY(!QFileInfo::exists(f.book()));
     }
 
-    // The attachment stage ends quietly at its first failure; the export goes on.
+    // A log that fails midway (its disk full, its folder gone) ends the
+    // export at the next document: what was written is saved, and the
+    // message says which document was the last complete one and where a
+    // new export goes on.
+    void logFailsMidway()
+    {
+        Fixture f;
+        f.addDocuments(4);
+        testutil::writeAll(f.dir.filePath("plain"), "x");
+        f.host.onProcessEvents = [&] {
+            if (f.host.processed == 2)  // the second document's progress
+                setLogFolder(f.dir.filePath(QStringLiteral("plain/log")));
+        };
+        try {
+            f.run();
+            QFAIL("no error");
+        } catch (const platform::Error& e) {
+            QCOMPARE(e.text(), QStringLiteral("I/O error %1: %2\n").arg(ENOTDIR).arg(f.dir.filePath("plain/log/log20261211.txt")) +
+                                   QStringLiteral("导出在第2个文档处中断，最后完整写入的是第1个文档（NT1）；从第2个文档开始导出可以继续。"));
+        }
+        QCOMPARE(f.excel.value(2, 2), QStringLiteral("s1"));
+        QCOMPARE(f.excel.calls.last(2), (QStringList{"SaveAs(" + f.book() + ")", "Quit"}));
+        QVERIFY(!f.excel.values.contains({1, 4, 1}));
+    }
+
+    // A file that cannot be written ends only that file: a line names it and
+    // the cause, the next one is written, and the closing message counts the
+    // files not saved.
     void attachmentFailures()
     {
         Fixture f;
-        f.addDocuments(3);
-        auto d1 = f.view->documents.at(0), d2 = f.view->documents.at(1), d3 = f.view->documents.at(2);
+        f.addDocuments(4);
+        auto d1 = f.view->documents.at(0), d2 = f.view->documents.at(1), d3 = f.view->documents.at(2),
+             d4 = f.view->documents.at(3);
         d1->attachments = {{"1.txt", "one"}, {"2.txt", "two", true}, {"3.txt", "three"}};
+        d1->addRichText("Body", "text", {{"obj.bin", "O", true}});
         d2->hasAttachments = true;
         d2->formulaNames = QStringList{};
         d3->attachments = {{"x.txt", "x"}};
         d3->failFormula = true;
+        // The document's folder name is taken by a file.
+        d4->attachments = {{"y.txt", "y"}};
+        QDir().mkpath(f.attachments());
+        testutil::writeAll(f.attachments() + "/NT4", "a file");
         QCOMPARE(f.run(), ExportOutcome::Completed);
         QCOMPARE(fileBytes(f.folderOf("NT1") + "1.txt"), QByteArray("one"));
         QVERIFY(!QFile::exists(f.folderOf("NT1") + "2.txt"));
-        QVERIFY(!QFile::exists(f.folderOf("NT1") + "3.txt"));
+        QCOMPARE(fileBytes(f.folderOf("NT1") + "3.txt"), QByteArray("three"));
         const QStringList lines = f.lines();
         QVERIFY(lines.contains(QStringLiteral("获取第1个文档第2个附件:2.txt;")));
-        QVERIFY(!lines.contains(QStringLiteral("获取第1个文档第3个附件:3.txt;")));
+        QVERIFY(lines.contains(QStringLiteral("保存第1个文档第2个附件失败:") + f.folderOf("NT1") +
+                               QStringLiteral("2.txt 原因:ExtractTo failed;")));
+        QVERIFY(lines.contains(QStringLiteral("保存第1个文档第3个附件到:") + f.folderOf("NT1") + "3.txt;"));
+        QVERIFY(lines.contains(QStringLiteral("分离第1个文档RichText域失败:") + f.folderOf("NT1") +
+                               QStringLiteral("obj.bin 原因:ExtractTo failed;")));
         QVERIFY(lines.contains(QStringLiteral("获取第2个文档有附件数量为:0;")));
-        QVERIFY(lines.contains(QStringLiteral("获取第3个文档有附件列表;")));
-        QVERIFY(!lines.join(u'|').contains(QStringLiteral("获取第3个文档有附件数量")));
-        QCOMPARE(f.excel.value(4, 2), QStringLiteral("s3"));
+        QVERIFY(lines.contains(QStringLiteral("获取第3个文档有附件列表失败 原因:EvaluateFormula failed;")));
+        QVERIFY(lines.contains(QStringLiteral("保存第4个文档第1个附件失败:") + f.folderOf("NT4") + QStringLiteral("y.txt 原因:") +
+                               f.attachments() + QStringLiteral("/NT4已存在且不是文件夹;")));
+        QCOMPARE(f.excel.value(5, 2), QStringLiteral("s4"));
+        QCOMPARE(f.prompts.messages(), QStringList{QString::fromUtf8(kDoneText) + f.attachments() +
+                                                   QStringLiteral("\n有4个附件或对象未能保存，原因见日志：") + f.logPath()});
+    }
+
+    // Links planted in the export's folders are never written through: the
+    // workbook's name, a document's folder and an attachment's name.
+    void linksAreNotFollowed()
+    {
+        Fixture f;
+        f.addDocuments(2);
+        const QString outside = f.dir.filePath("outside");
+        QDir().mkpath(outside);
+        testutil::writeAll(outside + "/a.txt", "mine");
+        f.view->documents.at(0)->attachments = {{"a.txt", "attached"}, {"b.txt", "b"}};
+        f.view->documents.at(1)->attachments = {{"c.txt", "c"}};
+        QDir().mkpath(f.folderOf("NT1"));
+        QVERIFY(QFile::link(outside + "/a.txt", f.folderOf("NT1") + "a.txt"));
+        QVERIFY(QFile::link(outside, f.attachments() + "/NT2"));
+        QCOMPARE(f.run(), ExportOutcome::Completed);
+        QCOMPARE(fileBytes(outside + "/a.txt"), QByteArray("mine"));
+        QVERIFY(!QFile::exists(outside + "/c.txt"));
+        QCOMPARE(fileBytes(f.folderOf("NT1") + "b.txt"), QByteArray("b"));
+        const QString link = QString::fromUtf8("是符号链接，导出不会经由它写入文件!");
+        const QStringList lines = f.lines();
+        QVERIFY(lines.contains(QStringLiteral("保存第1个文档第1个附件失败:") + f.folderOf("NT1") + "a.txt 原因:" +
+                               f.folderOf("NT1") + "a.txt" + link + ";"));
+        QVERIFY(lines.contains(QStringLiteral("保存第2个文档第1个附件失败:") + f.folderOf("NT2") + "c.txt 原因:" +
+                               f.attachments() + "/NT2" + link + ";"));
+
+        // A link with the workbook's name, dangling or not, is refused by name.
+        for (const QString& target : QStringList{outside + "/a.txt", outside + "/none.xls"}) {
+            Fixture g;
+            g.addDocuments(1);
+            QVERIFY(QFile::link(target, g.book()));
+            QCOMPARE(g.run(), ExportOutcome::Stopped);
+            QCOMPARE(g.prompts.messages(), QStringList{g.book() + link});
+            QCOMPARE(g.excel.created, 0);
+        }
+        QCOMPARE(fileBytes(outside + "/a.txt"), QByteArray("mine"));
+        QVERIFY(!QFile::exists(outside + "/none.xls"));
+    }
+
+    // A link put in place of the workbook after the check is not saved through.
+    void workbookReplacedByLinkDuringExport()
+    {
+        Fixture f;
+        f.addDocuments(1);
+        const QString target = f.dir.filePath("target.xls");
+        f.host.onProcessEvents = [&] {
+            QFile::remove(f.book());
+            QFile::link(target, f.book());
+        };
+        try {
+            f.run(true);
+            QFAIL("no error");
+        } catch (const platform::Error& e) {
+            QVERIFY2(e.text().startsWith(f.book() + QString::fromUtf8("是符号链接")), qPrintable(e.text()));
+        }
+        QVERIFY(!QFile::exists(target));
     }
 
     // Value and rich-text failures leave the cell with the text reached.
@@ -422,7 +530,7 @@ private Q_SLOTS:
         QDirIterator it(f.dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            if (path.startsWith(f.dir.filePath("log/")))
+            if (path.startsWith(f.dir.filePath("log/")) || path == f.book())
                 continue;
             QVERIFY2(path.startsWith(folder), qPrintable(path));
             if (!path.endsWith(".xls"))
@@ -490,8 +598,18 @@ private Q_SLOTS:
     }
 
     // A second export while one runs is refused; the commands know it runs.
+    // One to the same workbook name finds the name taken.
+    void oneRunAtATime_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("other name") << "2" << QStringList{};
+        QTest::newRow("same name") << "1" << QStringList{"%book文件已存在!"};
+    }
     void oneRunAtATime()
     {
+        QFETCH(QString, start);
+        QFETCH(QStringList, messages);
         Fixture f;
         f.addDocuments(2);
         ExportOutcome inner = ExportOutcome::Completed;
@@ -499,13 +617,76 @@ private Q_SLOTS:
             fakes::RecordingHost other;
             fakes::FakeExcelState excel;
             ExportRequest r = f.request;
-            r.exportStart = QStringLiteral("2");
+            r.exportStart = start;
             inner = ViewExport(other, excel.factory()).run(r);
             f.host.onProcessEvents = nullptr;
         };
         QCOMPARE(f.run(), ExportOutcome::Completed);
         QCOMPARE(inner, ExportOutcome::Stopped);
+        QCOMPARE(f.prompts.messages().size() - 1, messages.size());
+        if (!messages.isEmpty())
+            QCOMPARE(f.prompts.messages().first(), messages.first().replace("%book", f.book()));
         QVERIFY(!QFile::exists(workbookPath(f.request.fileName, "2")));
+    }
+
+    // Another process exporting to the same name while this export runs is
+    // refused with the exists message, and this export's workbook is kept.
+    void raceWithAnotherProcess()
+    {
+        const QString cli = QStringLiteral(QUILLET_BINARY_DIR "/quillet-cli");
+        if (!QFile::exists(cli))
+            QSKIP("quillet-cli is not built");
+        Fixture f;
+        f.addDocuments(2);
+        int exitCode = -1;
+        QString errors;
+        f.host.onProcessEvents = [&] {
+            if (exitCode != -1)
+                return;
+            QProcess p;
+            p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+            p.start(cli, {"export", QStringLiteral(QUILLET_SOURCE_DIR "/sample/data/demo.dxl"), QString::fromUtf8("全部文档"),
+                          f.request.fileName, "--log-folder", f.dir.filePath("log2")});
+            QVERIFY(p.waitForFinished(60000));
+            exitCode = p.exitCode();
+            errors = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        };
+        QCOMPARE(f.run(true), ExportOutcome::Completed);
+        QVERIFY(exitCode != 0);
+        QVERIFY2(errors.contains(f.book() + QString::fromUtf8(kExistsText)), qPrintable(errors));
+        QVERIFY(fileBytes(f.book()).startsWith("\xD0\xCF\x11\xE0"));  // our workbook, a compound file
+    }
+
+    // What the user reads, compared with the texts themselves.
+    void userVisibleTexts_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("text");  // "%folder": the attachment folder
+        QTest::newRow("closing message")
+            << "done" << "您好，数据导出完成，导出的附件文档存放在Excel文件的同一目录下，文件夹名为：%folder";
+        QTest::newRow("no Excel") << "noexcel" << "请确认您电脑上是否安装了EXCEL！";
+        QTest::newRow("failed cell") << "cell" << "*********************************************";
+        QTest::newRow("nothing to export") << "past" << "当前没有可导出的内容";
+    }
+    void userVisibleTexts()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, text);
+        Fixture f;
+        f.addDocuments(1);
+        QString seen;
+        if (situation == "cell") {
+            f.excel.failWhen = [](const QString& call) { return call == QStringLiteral("SetValue(1,2,2,s1)"); };
+            f.run();
+            seen = f.excel.value(2, 2);
+        } else {
+            f.excel.failCreate = situation == "noexcel";
+            if (situation == "past")
+                f.request.exportStart = "2";
+            f.run();
+            seen = f.prompts.messages().value(0);
+        }
+        QCOMPARE(seen, text.replace("%folder", f.attachments()));
     }
 
     // After a failed export its workbook exists, so the same name and start
