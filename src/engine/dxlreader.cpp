@@ -1,6 +1,7 @@
 #include "engine/dxlreader.h"
 #include "domino/dominoobjects.h"
 #include "engine/dxlvalues.h"
+#include "engine/sourcefile.h"
 #include "platform/error.h"
 #include <QFileInfo>
 #include <expat.h>
@@ -8,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <array>
@@ -160,6 +162,22 @@ std::array<const char*, N> attrs(const char** atts, const std::array<const char*
     return values;
 }
 
+// The elements DXL exports a design note other than a view or folder as.
+bool isDesignNote(const char* qname)
+{
+    static constexpr const char* kDesign[] = {
+        "form", "subform", "page", "frameset", "agent", "scriptlibrary", "sharedfield", "sharedcolumn",
+        "sharedactions", "imageresource", "fileresource", "stylesheetresource", "appletresource",
+        "databasescript", "helpaboutdocument", "helpusingdocument", "outline", "navigator",
+        "dataconnection", "wsprovider", "wsconsumer", "databaseinfo", "acl",
+    };
+    const char* local = afterPrefix(qname);
+    for (const char* d : kDesign)
+        if (sameName(d, qname) || (local && sameName(d, local)))
+            return true;
+    return false;
+}
+
 bool isTrue(const char* v) { return v && (std::strcmp(v, "true") == 0 || std::strcmp(v, "1") == 0); }
 
 enum class NoteKind { None, Document, CompiledDesign, Skipped };
@@ -269,10 +287,10 @@ public:
         default:
             what = QString::fromUtf8(XML_ErrorString(code));
         }
-        fail(QStringLiteral("DXL文件格式错误(第%1行第%2列): %3 (%4)")
+        fail(QStringLiteral("DXL文件格式错误(第%1行第%2列): %3 (%4): %5")
                  .arg(line)
                  .arg(column)
-                 .arg(what, QString::fromUtf8(XML_ErrorString(code))));
+                 .arg(what, QString::fromUtf8(XML_ErrorString(code)), path_));
     }
 
     void finish()
@@ -355,6 +373,12 @@ private:
         const Tag tag = tagOf(name);
         if (!rootSeen_) {
             rootSeen_ = true;
+            // A design note exported alone (<form>, <agent>...) is a DXL file
+            // as <note class='form'> is: read, with nothing in it to list.
+            if ((tag == Tag::Other || tag == Tag::Acl) && isDesignNote(name)) {
+                skip_ = 1;
+                return;
+            }
             if (tag != Tag::Database && tag != Tag::Document && tag != Tag::Note && tag != Tag::View
                 && tag != Tag::Folder) {
                 stop(QStringLiteral("文件不是DXL数据库(根元素为<%1>): %2")
@@ -493,8 +517,8 @@ private:
             setViewNames(v, title_, {});
             db_->items.resize(cur_.firstItem);
             db_->arena.resize(arenaStart_);
-            if (!v.name.isEmpty())
-                db_->views.push_back(std::move(v));
+            // Untitled, as a <view> without a name is: listed all the same.
+            db_->views.push_back(std::move(v));
         } else {
             if (!formAttr_.empty() && !hasFormItem_) {
                 // DXL gives the form as an attribute; the document has it as its Form item.
@@ -1075,40 +1099,21 @@ void checkStart(const char* data, size_t n, const QString& path)
 
 } // namespace
 
-std::shared_ptr<Database> readDxlFile(const QString& path)
+namespace {
+
+// One pass over the blocks that read gives. The first block is checked for
+// what is no DXL at all; after each block, the part the parser still holds
+// unparsed (an unfinished token) must stay below kMaxTokenBytes.
+void parseBlocks(Reader& reader, const ReadBlock& read, const QString& path, int chunk)
 {
-    QFileInfo info(path);
-    if (!info.exists())
-        throw platform::Error(QStringLiteral("数据库文件不存在: %1").arg(path));
-    if (info.isDir())
-        throw platform::Error(QStringLiteral("不是数据库文件，而是文件夹: %1").arg(path));
-    Source src;
-    src.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (src.fd < 0)
-        throw platform::Error(QStringLiteral("无法读取数据库文件(%1): %2")
-                                  .arg(QString::fromLocal8Bit(std::strerror(errno)), path));
-    auto db = std::make_shared<Database>();
-    db->filePath = info.absoluteFilePath();
-    db->fileSize = info.size();
-    db->fileModifiedMs = info.lastModified().toMSecsSinceEpoch();
-    // Address space only: pages not written stay out of memory, and the arena
-    // is not copied while it grows.
-    db->arena.reserve(size_t(std::min<qint64>(info.size() / 3, qint64(1) << 32)));
-    Reader reader(path, db);
     XML_Parser p = reader.parser();
-    constexpr int kChunk = 4 << 20;
+    qint64 fed = 0;
     bool first = true;
     for (;;) {
-        void* buf = XML_GetBuffer(p, kChunk);
+        void* buf = XML_GetBuffer(p, chunk);
         if (!buf)
             throw platform::Error(QStringLiteral("内存不足，无法读取: %1").arg(path));
-        ssize_t n;
-        do
-            n = ::read(src.fd, buf, kChunk);
-        while (n < 0 && errno == EINTR);
-        if (n < 0)
-            throw platform::Error(QStringLiteral("读取数据库文件出错(%1): %2")
-                                      .arg(QString::fromLocal8Bit(std::strerror(errno)), path));
+        const qint64 n = read(static_cast<char*>(buf), chunk);
         if (first) {
             checkStart(static_cast<const char*>(buf), size_t(n), path);
             first = false;
@@ -1117,28 +1122,72 @@ std::shared_ptr<Database> readDxlFile(const QString& path)
             reader.failParse();
         if (n == 0)
             break;
+        fed += n;
+        const XML_Index parsed = XML_GetCurrentByteIndex(p);
+        if (parsed >= 0 && fed - qint64(parsed) > kMaxTokenBytes)
+            reader.fail(QStringLiteral("DXL文件中的标记过长(超过%1字节，其中的属性值不能超过%2字节): %3")
+                            .arg(kMaxTokenBytes)
+                            .arg(kMaxAttributeBytes)
+                            .arg(path));
     }
     reader.finish();
+}
+
+} // namespace
+
+std::shared_ptr<Database> readDxlFile(const QString& path)
+{
+    Source src;
+    QString error;
+    src.fd = openRegularFile(path, &error);
+    if (src.fd < 0)
+        throw platform::Error(error);
+    struct stat st{};
+    if (::fstat(src.fd, &st) != 0)
+        throw platform::Error(QStringLiteral("无法读取数据库文件(%1): %2")
+                                  .arg(QString::fromLocal8Bit(std::strerror(errno)), path));
+    auto db = std::make_shared<Database>();
+    db->filePath = QFileInfo(path).absoluteFilePath();
+    db->fileSize = qint64(st.st_size);
+    db->fileModifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    // Address space only: pages not written stay out of memory, and the arena
+    // is not copied while it grows.
+    db->arena.reserve(size_t(std::min<qint64>(db->fileSize / 3, qint64(1) << 32)));
+    Reader reader(path, db);
+    parseBlocks(reader, [&](char* buf, qint64 capacity) {
+        ssize_t n;
+        do
+            n = ::read(src.fd, buf, size_t(capacity));
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            throw platform::Error(QStringLiteral("读取数据库文件出错(%1): %2")
+                                      .arg(QString::fromLocal8Bit(std::strerror(errno)), path));
+        return qint64(n);
+    }, path, 4 << 20);
+    return db;
+}
+
+std::shared_ptr<Database> readDxlStream(const ReadBlock& read, const QString& path)
+{
+    auto db = std::make_shared<Database>();
+    db->filePath = path;
+    Reader reader(path, db);
+    parseBlocks(reader, read, path, 4 << 20);
     return db;
 }
 
 std::shared_ptr<Database> readDxlBytes(const char* data, size_t size, const QString& path)
 {
-    checkStart(data, size, path);
     auto db = std::make_shared<Database>();
     db->filePath = path;
     Reader reader(path, db);
-    XML_Parser p = reader.parser();
-    constexpr size_t kChunk = 1 << 16;
     size_t off = 0;
-    do {
-        const size_t n = std::min(kChunk, size - off);
-        const bool last = off + n == size;
-        if (XML_Parse(p, data + off, int(n), last) != XML_STATUS_OK)
-            reader.failParse();
+    parseBlocks(reader, [&](char* buf, qint64 capacity) {
+        const size_t n = std::min(size_t(capacity), size - off);
+        std::memcpy(buf, data + off, n);
         off += n;
-    } while (off < size);
-    reader.finish();
+        return qint64(n);
+    }, path, 1 << 16);
     return db;
 }
 

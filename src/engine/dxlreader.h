@@ -4,6 +4,7 @@
 // entity is declared or expanded, nesting depth and attribute sizes are capped.
 #include "engine/store.h"
 #include <QString>
+#include <functional>
 
 namespace engine {
 
@@ -16,8 +17,18 @@ std::shared_ptr<Database> readDxlFile(const QString& path);
 // source in messages. Byte ranges of attachments refer to these bytes.
 std::shared_ptr<Database> readDxlBytes(const char* data, size_t size, const QString& path);
 
+// The same reader over a stream: read fills up to `capacity` bytes and
+// returns how many it gave, 0 at the end; it may throw. Byte ranges refer to
+// the stream's offsets.
+using ReadBlock = std::function<qint64(char* buffer, qint64 capacity)>;
+std::shared_ptr<Database> readDxlStream(const ReadBlock& read, const QString& path);
+
 // Limits that keep hostile files harmless.
 inline constexpr int kMaxDepth = 256;
 inline constexpr size_t kMaxAttributeBytes = 1 << 20;
+// A token (a tag with its attributes, a comment, a processing instruction)
+// that is still unfinished past this size stops the reading, before the
+// parser buffers more of it: memory stays bounded whatever the input.
+inline constexpr qint64 kMaxTokenBytes = 8 << 20;
 
 } // namespace engine

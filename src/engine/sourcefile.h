@@ -22,6 +22,12 @@ private:
     int fd_;
 };
 
+// Opens a database file for reading. Only a regular file is a database: a
+// FIFO would block the open (and every read) forever, and a socket or device
+// holds no DXL, so they are refused at once. Returns the descriptor, or -1
+// with *error saying why, naming the path (errno is kept from a failed open).
+int openRegularFile(const QString& path, QString* error);
+
 class SourceFile {
 public:
     // The file at path for reading, after checking that it still has that

@@ -72,7 +72,9 @@ uint32_t Database::lookupFolded(const QString& name) const
 void Database::finish()
 {
     byNoteId_.reserve(qsizetype(notes.size()));
-    for (size_t i = 0; i < notes.size(); ++i)
+    // A file made from two exports can give two notes one ID: the ID then
+    // finds the first of them in file order (inserted last, so it stays).
+    for (size_t i = notes.size(); i-- > 0;)
         byNoteId_.insert(notes[i].noteId, int(i));
     indexes_.resize(views.size());
 }

@@ -134,7 +134,8 @@ public:
 
     void finish();  // builds the lookup tables once reading is done
 
-    // Note by note ID (hex text, any case); -1 when absent.
+    // Note by note ID (hex text, any case); -1 when absent. Of two notes with
+    // one ID, the first in file order.
     int noteByNoteId(const QString& hexId) const;
     int noteByUnid(const QString& unid) const;  // -1 when absent
 

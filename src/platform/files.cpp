@@ -8,7 +8,8 @@ namespace platform {
 
 bool canOpenExclusively(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO would otherwise hold the open until a writer comes.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;  // what cannot be opened counts as held by someone else
     // A fresh descriptor conflicts even with a lock this process holds on
