@@ -59,7 +59,9 @@ class INotesDatabase : public platform::ComObject {
 public:
     virtual QStringList Views() = 0;                            // names, database order
     virtual ViewPtr ViewByName(const QString& nameOrAlias) = 0; // nullptr when absent
-    virtual DocumentPtr DocumentById(const QString& documentId) = 0; // throws when absent
+    // Throws when absent. Of two documents with one ID, the first in the database;
+    // the local engine also takes a UNID, which tells such documents apart.
+    virtual DocumentPtr DocumentById(const QString& documentId) = 0;
     virtual QString FilePath() = 0;
     virtual QString Title() = 0;
 };
@@ -77,6 +79,8 @@ public:
 class INotesDocument : public platform::ComObject {
 public:
     virtual QString DocumentId() = 0;
+    // The document's UNID (32 hex digits); empty where the source has none.
+    virtual QString UniversalID() { return {}; }
     // The values of the columns of the view the document was reached through
     // (one entry per column; a multi-valued column gives a list value).
     virtual NotesValueList ColumnValues() = 0;
@@ -107,6 +111,10 @@ class INotesEmbeddedObject : public platform::ComObject {
 public:
     virtual QString Name() = 0;
     virtual qint64 FileSize() = 0;
+    // The name of the file ExtractTo writes: an attachment's own name; for an
+    // OLE object the file the user put in (a package's file) or the object's
+    // name with its class's extension.
+    virtual QString FileName() { return Name(); }
     // Writes the object's file to that full path; throws when it cannot.
     virtual void ExtractTo(const QString& path) = 0;
 };

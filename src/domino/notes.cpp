@@ -70,6 +70,7 @@ DocumentPtr TNotesView::NextDocument(const DocumentPtr& document)
 }
 
 QString TNotesDocument::DocumentId() { return DefaultInterface()->DocumentId(); }
+QString TNotesDocument::UniversalID() { return DefaultInterface()->UniversalID(); }
 NotesValueList TNotesDocument::ColumnValues() { return DefaultInterface()->ColumnValues(); }
 QStringList TNotesDocument::Items() { return DefaultInterface()->Items(); }
 NotesValueList TNotesDocument::ItemValue(const QString& itemName)
@@ -100,6 +101,8 @@ EmbeddedObjectPtr TNotesRichTextItem::EmbeddedObject(const QString& name)
 {
     return DefaultInterface()->EmbeddedObject(name);
 }
+
+QString TNotesEmbeddedObject::FileName() { return DefaultInterface()->FileName(); }
 
 void TNotesEmbeddedObject::ExtractTo(const QString& path) { DefaultInterface()->ExtractTo(path); }
 

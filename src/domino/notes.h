@@ -67,6 +67,7 @@ public:
 class TNotesDocument : public TNotesHandle<INotesDocument> {
 public:
     QString DocumentId();
+    QString UniversalID();
     NotesValueList ColumnValues();
     QStringList Items();
     NotesValueList ItemValue(const QString& itemName);
@@ -92,6 +93,7 @@ public:
 
 class TNotesEmbeddedObject : public TNotesHandle<INotesEmbeddedObject> {
 public:
+    QString FileName();
     void ExtractTo(const QString& path);
 };
 

@@ -1,10 +1,15 @@
 #include "engine/extract.h"
+#include "engine/extractole.h"
 #include "platform/error.h"
 #include <QFile>
 #include <array>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace engine {
@@ -92,13 +97,101 @@ std::vector<int> partsOf(const Database& db, int fd, int file)
     return parts;
 }
 
-// The file at path for one reading without the checks of an extraction.
-std::shared_ptr<const FileHandle> openForReading(const QString& path)
+using TempFile = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// The compound file of an OLE object, its pages joined in a temporary file
+// (unlinked already: it goes with the last close). Objects can be larger
+// than memory should hold.
+TempFile joinPages(const Database& db, int fd, const std::vector<int>& parts)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw platform::Error(QStringLiteral("无法读取数据库文件: %1").arg(path));
-    return std::make_shared<const FileHandle>(fd);
+    const QString& name = db.files[size_t(parts.empty() ? 0 : parts.front())].name;
+    TempFile tmp(std::tmpfile(), &std::fclose);
+    if (!tmp)
+        throw platform::Error(QStringLiteral("无法创建临时文件(%1)，不能读取嵌入对象")
+                                  .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    for (int p : parts) {
+        const FileRecord& f = db.files[size_t(p)];
+        decodeBase64Range(fd, db.filePath, f.offset, f.length, [&](const char* d, size_t n) {
+            if (std::fwrite(d, 1, n, tmp.get()) != n)
+                throw platform::Error(QStringLiteral("写入临时文件出错(%1)，不能读取嵌入对象%2")
+                                          .arg(QString::fromLocal8Bit(std::strerror(errno)), name));
+        });
+    }
+    if (std::fflush(tmp.get()) != 0)
+        throw platform::Error(QStringLiteral("写入临时文件出错(%1)，不能读取嵌入对象%2")
+                                  .arg(QString::fromLocal8Bit(std::strerror(errno)), name));
+    return tmp;
+}
+
+// An OLE object read from the database's file; record: its byte-array extent.
+std::unique_ptr<OleObject> oleObject(const Database& db, int fd, int record)
+{
+    const std::vector<int> parts = partsOf(db, fd, record);
+    return std::make_unique<OleObject>(joinPages(db, fd, parts), db.files[size_t(record)].name);
+}
+
+bool isObject(const Database& db, int file) { return db.files[size_t(file)].host == FileHost::ByteArrayExt; }
+
+// The bytes that ExtractTo writes for the record, handed to sink.
+void eachBlock(const Database& db, int fd, int file, const ByteSink& sink)
+{
+    if (isObject(db, file)) {
+        oleObject(db, fd, file)->write(sink);
+        return;
+    }
+    for (int p : partsOf(db, fd, file)) {
+        const FileRecord& f = db.files[size_t(p)];
+        decodeBase64Range(fd, db.filePath, f.offset, f.length, sink);
+    }
+}
+
+QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// The target, opened for writing without ever following a symbolic link: a
+// link planted where a file of the export goes would have the file written
+// wherever it points. Only a regular file is replaced; a FIFO or device in
+// its place is refused (the open does not wait on a FIFO).
+int openTarget(const QString& target)
+{
+    const QByteArray path = QFile::encodeName(target);
+    int fd;
+    do
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const QString why = errnoText();
+        struct stat st{};
+        if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            throw platform::Error(QStringLiteral("无法写入文件%1: 它是一个符号链接，为安全起见不通过链接写入").arg(target));
+        if (::lstat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode))  // a FIFO without reader, a socket
+            throw platform::Error(QStringLiteral("无法写入文件%1: 已有同名的非普通文件").arg(target));
+        throw platform::Error(QStringLiteral("无法写入文件%1: %2").arg(target, why));
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw platform::Error(QStringLiteral("无法写入文件%1: 已有同名的非普通文件").arg(target));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (::ftruncate(fd, 0) != 0) {
+        const QString why = errnoText();
+        ::close(fd);
+        throw platform::Error(QStringLiteral("无法写入文件%1: %2").arg(target, why));
+    }
+    return fd;
+}
+
+void writeAll(int fd, const char* data, size_t n, const QString& target)
+{
+    while (n > 0) {
+        const ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            throw platform::Error(QStringLiteral("写入文件%1出错: %2").arg(target, errnoText()));
+        data += w;
+        n -= size_t(w);
+    }
 }
 
 } // namespace
@@ -178,36 +271,48 @@ void decodeBase64Range(int fd, const QString& path, qint64 offset, qint64 length
 
 qint64 decodedFileSize(const Database& db, int file)
 {
-    const auto source = openForReading(db.filePath);
+    const auto source = db.source.checked(db.filePath, db.fileSize, db.fileModifiedMs);
     qint64 total = 0;
-    for (int p : partsOf(db, source->fd(), file)) {
-        const FileRecord& f = db.files[size_t(p)];
-        decodeBase64Range(source->fd(), db.filePath, f.offset, f.length,
-                          [&](const char*, size_t n) { total += qint64(n); });
-    }
+    eachBlock(db, source->fd(), file, [&](const char*, size_t n) { total += qint64(n); });
     return total;
+}
+
+QString extractedFileName(const Database& db, int file)
+{
+    if (!isObject(db, file))
+        return db.files[size_t(file)].name;
+    const auto source = db.source.checked(db.filePath, db.fileSize, db.fileModifiedMs);
+    return oleObject(db, source->fd(), file)->fileName();
 }
 
 void extractFile(const Database& db, int file, const QString& target)
 {
     const auto source = db.source.checked(db.filePath, db.fileSize, db.fileModifiedMs);
-    const std::vector<int> parts = partsOf(db, source->fd(), file);
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw platform::Error(QStringLiteral("无法写入文件%1: %2").arg(target, out.errorString()));
+    // What is read before the target is opened: a broken object leaves no empty file.
+    std::unique_ptr<OleObject> object;
+    std::vector<int> parts;
+    if (isObject(db, file))
+        object = oleObject(db, source->fd(), file);
+    else
+        parts = partsOf(db, source->fd(), file);
+    int fd = openTarget(target);
     try {
-        for (int p : parts) {
-            const FileRecord& f = db.files[size_t(p)];
-            decodeBase64Range(source->fd(), db.filePath, f.offset, f.length, [&](const char* d, size_t n) {
-                if (out.write(d, qint64(n)) != qint64(n))
-                    throw platform::Error(QStringLiteral("写入文件%1出错: %2").arg(target, out.errorString()));
-            });
+        const ByteSink sink = [&](const char* d, size_t n) { writeAll(fd, d, n, target); };
+        if (object) {
+            object->write(sink);
+        } else {
+            for (int p : parts) {
+                const FileRecord& f = db.files[size_t(p)];
+                decodeBase64Range(source->fd(), db.filePath, f.offset, f.length, sink);
+            }
         }
-        if (!out.flush())
-            throw platform::Error(QStringLiteral("写入文件%1出错: %2").arg(target, out.errorString()));
+        const int closed = ::close(std::exchange(fd, -1));
+        if (closed != 0)
+            throw platform::Error(QStringLiteral("写入文件%1出错: %2").arg(target, errnoText()));
     } catch (...) {
-        out.close();
-        out.remove();
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(QFile::encodeName(target).constData());
         throw;
     }
 }

@@ -6,11 +6,18 @@
 
 namespace engine {
 
-// Writes the decoded bytes of the file record (an attachment, or an OLE object
-// reassembled from its byte-array pages) to target. Throws platform::Error.
+// Writes the file of the record to target: an attachment's decoded bytes, or
+// for an OLE object (reassembled from its byte-array pages) the file the user
+// put in (see extractole.h). Never writes through a symbolic link or into
+// anything but a regular file. Throws platform::Error.
 void extractFile(const Database& db, int file, const QString& target);
 
-// The decoded size of the file record in bytes.
+// The name of the file extractFile writes: an attachment's own name; for an
+// OLE object the packaged file's name, or the object's name with the
+// extension of its class.
+QString extractedFileName(const Database& db, int file);
+
+// The size in bytes of what extractFile writes.
 qint64 decodedFileSize(const Database& db, int file);
 
 // Decodes base64 text (whitespace ignored) from a byte range of the open file

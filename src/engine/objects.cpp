@@ -24,7 +24,10 @@ domino::ViewPtr DatabaseObject::ViewByName(const QString& nameOrAlias)
 
 domino::DocumentPtr DatabaseObject::DocumentById(const QString& documentId)
 {
-    const int note = db_->noteByNoteId(documentId);
+    int note = db_->noteByNoteId(documentId);
+    // Where one note ID names two documents, the UNID still tells them apart.
+    if (note < 0 && documentId.trimmed().size() == 32)
+        note = db_->noteByUnid(documentId.trimmed());
     if (note < 0)
         throw platform::Error(QStringLiteral("数据库中没有文档ID为%1的文档").arg(documentId));
     return std::make_shared<DocumentObject>(db_, uint32_t(note));
@@ -135,6 +138,8 @@ domino::EmbeddedObjectPtr ItemObject::EmbeddedObject(const QString& name)
 }
 
 qint64 EmbeddedObjectObject::FileSize() { return decodedFileSize(*db_, file_); }
+
+QString EmbeddedObjectObject::FileName() { return extractedFileName(*db_, file_); }
 
 void EmbeddedObjectObject::ExtractTo(const QString& path)
 {

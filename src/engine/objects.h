@@ -49,6 +49,7 @@ public:
     {
     }
     QString DocumentId() override;
+    QString UniversalID() override { return db_->notes[note_].unidText(); }
     domino::NotesValueList ColumnValues() override;
     QStringList Items() override;
     domino::NotesValueList ItemValue(const QString& itemName) override;
@@ -92,6 +93,7 @@ public:
     EmbeddedObjectObject(DatabasePtr db, int file) : db_(std::move(db)), file_(file) {}
     QString Name() override { return db_->files[size_t(file_)].name; }
     qint64 FileSize() override;
+    QString FileName() override;
     void ExtractTo(const QString& path) override;
 
 private:
