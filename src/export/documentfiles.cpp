@@ -20,6 +20,21 @@ DocumentFiles::DocumentFiles(const QString& attachmentFolder, const QString& doc
 {
 }
 
+DocumentFolders::Folder DocumentFolders::take(const QString& documentId, const QString& unid, int number)
+{
+    const QString plain = safeFileName(documentId, u'_' + QString::number(number));
+    QList<Seen>& seen = byId_[plain];
+    for (const Seen& s : seen)
+        if (s.unid == unid)  // the same document again (or no UNID to tell them apart)
+            return {root_, root_ + u'/' + s.folder + u'/', seen.size() > 1 && &s != &seen.first() ? seen.first().number : 0};
+    QString folder = plain;
+    if (!seen.isEmpty())
+        folder += QStringLiteral(" (") + QString::number(seen.size() + 1) + u')';
+    const int first = seen.isEmpty() ? 0 : seen.first().number;
+    seen.append({unid, folder, number});
+    return {root_, root_ + u'/' + folder + u'/', first};
+}
+
 const QString& DocumentFiles::prepareFolder()
 {
     if (!prepared_) {

@@ -127,9 +127,11 @@ ItemStart richTextStage(ExportLog& log, domino::TNotesDocument& document, const 
         if (objects.isEmpty())
             return start;
         // Only the first embedded object of an item is saved.
-        const QString& name = objects.first();
         domino::TNotesEmbeddedObject embedded;
-        embedded.ConnectTo(richText.EmbeddedObject(name));
+        embedded.ConnectTo(richText.EmbeddedObject(objects.first()));
+        // The file the object holds (a package's own file, a Word document
+        // as .doc), under its own name.
+        const QString name = embedded.FileName();
         const QString path = files.pathFor(name, 1);
         if (!files.written(name) || !embedded.IsConnected()) {
             try {

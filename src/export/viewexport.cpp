@@ -68,7 +68,7 @@ public:
               WorkbookReservation& reservation)
         : host_(host), r_(request), book_(std::move(book)), start_(start), reservation_(reservation),
           log_(request.appDir), attachments_(attachmentFolder(workbookFolder(book_), request.viewName)),
-          resume_(start)
+          folders_(attachments_), resume_(start)
     {
     }
 
@@ -93,6 +93,7 @@ private:
     WorkbookReservation& reservation_;
     ExportLog log_;
     const QString attachments_;  // the attachment folder, no trailing "/"
+    DocumentFolders folders_;
     std::unique_ptr<xls::ExcelApplication> excel_;
     bool waitOpen_ = false;
     int activeSheet_ = 1;
@@ -343,7 +344,10 @@ ExportOutcome ExportRun::walk()
             activate(band * groups_ + g + 1);
             excel_->SetValue(row, 1, id);
         }
-        DocumentFiles files(attachments_, id, number);
+        DocumentFiles files(folders_.take(id, document_.UniversalID(), number));
+        if (files.sharedWith() > 0)
+            log_.write(u'第' + QString::number(number) + QStringLiteral("个文档与第") + QString::number(files.sharedWith()) +
+                       QStringLiteral("个文档的文档ID同为") + id + QStringLiteral("，其文件另存到:") + files.folder() + u';');
         failedFiles_ += attachmentStage(log_, *r_.session, document_, number, files);
 
         host_.SetWaitText(progress + QString::number(i + 1) + ofCount);
@@ -443,7 +447,8 @@ ExportOutcome ViewExport::run(const ExportRequest& request)
         message(QString::fromUtf8(request.docCount < 1 ? kNothingToExportText : kStartBelowOneText));
         return ExportOutcome::Stopped;
     }
-    if (request.viewName.isEmpty())
+    // Asked of the request, not of the name: a view's name may be empty.
+    if (!request.viewShown)
         return ExportOutcome::Stopped;
     if (!request.session || !request.database)
         throw platform::Error(QStringLiteral("导出需要Domino会话和数据库"));

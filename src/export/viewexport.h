@@ -32,7 +32,8 @@ public:
 struct ExportRequest {
     domino::TNotesSession* session = nullptr;    // for the attachment names
     domino::TNotesDatabase* database = nullptr;  // the database of the view on show
-    QString viewName;
+    QString viewName;       // a view's name may be empty
+    bool viewShown = true;  // false: no view on show, nothing to export
     int docCount = 0;       // documents of the view on show
     QString exportStart;    // the start number as typed
     QString appDir;         // the log path handed to WriteLog starts with it

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void exportMakesLogFolder();
     void hiveProblems_data();
     void hiveProblems();
+    void unnamedView();
+    void fifoRefusedAtOnce();
 };
 
 void CliTest::views()
@@ -342,6 +344,38 @@ void CliTest::hiveProblems()
     QCOMPARE(p.exitCode(), 1);
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QVERIFY2(err.contains(message) && err.contains(dir.filePath("hklm.reg")), qPrintable(err));
+}
+
+// A view without a name (the default view of many real databases) is listed,
+// paged and exported like any other, named by the empty text.
+void CliTest::unnamedView()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("u.dxl"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<database><view><code event='selection'><formula>SELECT @All</formula></code><column itemname='S'/></view>"
+            "<document><noteinfo noteid='4'/><item name='S'><text>one</text></item></document></database>");
+    f.close();
+    QCOMPARE(cli({"views", f.fileName()}).out, QStringLiteral("\n"));
+    const Run page = cli({"page", f.fileName(), ""});
+    QCOMPARE(page.status, 0);
+    QVERIFY2(page.out.endsWith(QStringLiteral("\n4\tone\n")), qPrintable(page.out));
+    const Run exported = cli({"export", f.fileName(), "", dir.filePath("out.xls"), "--log-folder", dir.path()});
+    QVERIFY2(exported.status == 0, qPrintable(exported.err));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("out_开始为第1个文档.xls"))));
+}
+
+void CliTest::fifoRefusedAtOnce()
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.dxl");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QElapsedTimer t;
+    t.start();
+    const Run r = cli({"views", fifo});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("命名管道")) && r.err.contains(fifo), qPrintable(r.err));
+    QVERIFY(t.elapsed() < 20000);
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -110,7 +110,7 @@ private Q_SLOTS:
         QTest::newRow("most negative") << "out" << "-2147483648" << 3 << kView << false
                                        << QString::fromUtf8(kStartBelowOneText);
         QTest::newRow("start 0, no page") << "out" << "0" << 0 << kView << false << "当前没有可导出的内容";
-        QTest::newRow("no view name") << "out" << "1" << 3 << "" << false << "";
+        QTest::newRow("no view shown") << "out" << "1" << 3 << "-" << false << "";
     }
     void checks()
     {
@@ -125,7 +125,8 @@ private Q_SLOTS:
         f.request.fileName = fileName.trimmed().isEmpty() ? fileName : f.dir.filePath(fileName);
         f.request.exportStart = start;
         f.request.docCount = docCount;
-        f.request.viewName = viewName;
+        f.request.viewName = viewName == "-" ? kView : viewName;
+        f.request.viewShown = viewName != "-";
         if (bookExists) {
             QFile b(f.book());
             QVERIFY(b.open(QIODevice::WriteOnly));
