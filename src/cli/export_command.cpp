@@ -139,7 +139,8 @@ int exportCommand(const QStringList& argv)
     cl.addOption(QStringLiteral("start"), QStringLiteral("N"),
                  QStringLiteral("the first document, counted from 1 (default 1); the workbook's name holds it as typed"));
     cl.addOption(QStringLiteral("log-folder"), QStringLiteral("DIR"),
-                 QStringLiteral("write the day's log into DIR (made if missing)"));
+                 QStringLiteral("write the day's log into DIR (made if missing) instead of ") +
+                     exporting::defaultLogFolder());
     cl.addOption(QStringLiteral("format"), QStringLiteral("xls|xlsx"),
                  QStringLiteral("the workbook's format: xls (Excel 97-2003, the default) or xlsx (Office Open XML)"));
     cl.addNote(namesNote());

@@ -1,6 +1,7 @@
 // quillet-cli: the engine and the export without windows. Each command is a
 // file of its own that parses its own options; this table names them.
 #include "cli/commands.h"
+#include "export/exportlog.h"
 #include "platform/error.h"
 #include <QCoreApplication>
 #include <cstdio>
@@ -18,7 +19,7 @@ const Command kCommands[] = {
     {"views", cli::viewsCommand, "views DB"},
     {"page", cli::pageCommand, "page DB VIEW [--start N] [--count N]"},
     {"doc", cli::docCommand, "doc DB DOCID"},
-    {"export", cli::exportCommand, "export DB VIEW FILE [--start N] [--log-folder DIR]"},
+    {"export", cli::exportCommand, "export DB VIEW FILE [--start N] [--log-folder DIR] [--format xls|xlsx]"},
 };
 
 QString usageText()
@@ -30,6 +31,8 @@ QString usageText()
         "DB is a file path or SERVER!!PATH (PATH relative to the server's data directory).\n"
         "The password of --user comes from --password PW, --password-file FILE (a file no other\n"
         "user may read), the QUILLET_PASSWORD environment variable or, on a terminal, is typed.\n"
+        "The export log, one file a day (logYYYYMMDD.txt), lies in $XDG_STATE_HOME/quillet, by default\n"
+        "~/.local/state/quillet (here: ") + exporting::defaultLogFolder() + QStringLiteral(").\n"
         "quillet-cli COMMAND --help tells more; --version shows the version.");
     return text;
 }

@@ -197,6 +197,7 @@ void CliTest::usage_data()
     QTest::addColumn<QString>("err");
     const QString view = QStringLiteral("全部文档");
     QTest::newRow("help") << QStringList{"--help"} << 0 << "quillet-cli export DB VIEW FILE" << "";
+    QTest::newRow("help names the log folder") << QStringList{"--help"} << 0 << ".local/state/quillet" << "";
     QTest::newRow("version") << QStringList{"--version"} << 0 << "quillet-cli 3." << "";
     QTest::newRow("command help") << QStringList{"page", "--help"} << 0 << "--count N" << "";
     QTest::newRow("help names the escapes") << QStringList{"views", "-h"} << 0 << "\\t, \\r, \\n" << "";
